@@ -1,0 +1,1 @@
+#include "entrylist.h"

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "collationkey.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QLocale>
+
+#include <vector>
+
+// The ordered list of entries. Every entry lands in its ordered place as it
+// is added, so the list is sorted at every moment. Entries that compare equal
+// keep the order they arrived in. Nothing removes an entry.
+class EntryList
+{
+public:
+    // Counts are signed 16-bit, so the list holds at most this many entries.
+    static constexpr qint16 MaxCount = 32767;
+
+    explicit EntryList(const QLocale &locale = collationLocale());
+
+    // Adds one entry in its ordered place. Returns false, adding nothing,
+    // when the list is full.
+    bool Add(const QByteArray &entry);
+    // Adds all of `entries` as if one by one, in the given order, or none of
+    // them when they would not all fit. Faster than adding them one by one.
+    bool Add(const QList<QByteArray> &entries);
+
+    qint16 Count() const { return qint16(m_entries.size()); }
+    qint16 Room() const { return qint16(MaxCount - Count()); }
+
+    // The entry at a 0-based position, byte for byte as added.
+    const QByteArray &Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
+    // The same entry decoded for display.
+    QString Text(qint16 position) const;
+
+private:
+    struct Entry
+    {
+        QByteArray bytes;
+        QByteArray key;
+    };
+
+    Entry makeEntry(const QByteArray &bytes) const;
+
+    CollationKeyMaker m_keys;
+    std::vector<Entry> m_entries;
+};

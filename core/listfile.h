@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class EntryList;
+
+// The outcome of reading or writing a list file. A failure carries the file
+// name and the reason in words a person can read; nothing here shows it.
+class [[nodiscard]] FileResult
+{
+public:
+    static FileResult success() { return {}; }
+    static FileResult failure(const QString &fileName, const QString &reason);
+
+    bool ok() const { return !m_failed; }
+    QString fileName() const { return m_fileName; }
+    QString reason() const { return m_reason; }
+
+private:
+    bool m_failed = false;
+    QString m_fileName;
+    QString m_reason;
+};
+
+// Adds every line of the file to the list in its ordered place. A line ends
+// at CR or CR LF (a lone LF stays inside the line); trailing spaces are
+// trimmed. A leading UTF-8 byte-order mark is dropped. Lines read before a
+// read error stay in the list; a file that would overflow the list adds
+// nothing. Only regular files are read.
+FileResult ReadListFile(const QString &fileName, EntryList &list);
+
+// Writes every entry, in list order, each followed by CR LF. The file that
+// was there is replaced only when the whole list was written.
+FileResult WriteListFile(const QString &fileName, const EntryList &list);

@@ -1,0 +1,1 @@
+#include "commondialog.h"

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "entrylist.h"
+#include "listfile.h"
+
+#include <QAbstractListModel>
+
+// Shows the one entry list to a view: a row per entry, in list order,
+// decoded for display. A whole file is added at once and the view is told
+// once, not once per line.
+class EntryListModel final : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    explicit EntryListModel(QObject *parent = nullptr);
+
+    const EntryList &entries() const { return m_entries; }
+
+    // Reads a list file into the list (see ReadListFile).
+    FileResult addFile(const QString &fileName);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+private:
+    EntryList m_entries;
+};

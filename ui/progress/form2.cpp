@@ -1,0 +1,1 @@
+#include "form2.h"

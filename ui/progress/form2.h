@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class Form1;
+class HostUi;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The small borderless window that plays after each Open: 50 ticks of
+// 120 ms alternating "Sorting text..." and "Please wait...", then it brings
+// the main window back, asks whether to save and unloads itself.
+// Closed any other way, it still brings the main window back.
+class Form2 final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form2(Form1 &form1, HostUi &host, QWidget *parent = nullptr);
+
+    QString SavePath;
+
+    int ProgressValue() const;
+    // One timer tick; the timer calls it every 120 ms while enabled.
+    void Timer1_Timer();
+    // The prompted save, on the main window's list and save dialog.
+    void mnuSave_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void finish();
+
+    Form1 &m_form1;
+    HostUi &m_host;
+    QLabel *m_label = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QTimer *m_timer = nullptr;
+};
