@@ -32,6 +32,11 @@ public:
 
     QString SavePath;
 
+    // Tell the user a list file could not be read or written: an "Error"
+    // message naming the file and the reason.
+    void reportReadError(const FileResult &result);
+    void reportWriteError(const FileResult &result);
+
     // Menu commands.
     void mnuOpen_Click();
     void mnuSave_Click();
@@ -42,7 +47,6 @@ private:
     void Form_Load();
     void createMenuBar();
     void showProgressWindow();
-    void reportFileError(const FileResult &result);
 
     HostUi &m_host;
     EntryListModel *m_list = nullptr;
