@@ -1,1 +1,192 @@
 #include "form2.h"
+
+#include "commondialog.h"
+#include "entrylistmodel.h"
+#include "form1.h"
+#include "hostui.h"
+#include "listfile.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int TickInterval = 120; // milliseconds
+constexpr int TwipsPerInch = 1440;
+
+// A layout position or size in twips, as pixels at the given dots per inch.
+int twipsToPixels(int twips, qreal dotsPerInch)
+{
+    return qRound(twips * dotsPerInch / TwipsPerInch);
+}
+
+} // namespace
+
+Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
+    : QWidget(parent,
+              // A borderless utility window: the window manager draws no
+              // caption or close control (openbox included), and taskbars and
+              // pagers leave utility windows out, so it gets no taskbar button.
+              // Unlike a splash screen it still stacks and takes focus like an
+              // ordinary window, and the application never counts it when
+              // deciding whether its last window has closed.
+              Qt::Tool | Qt::FramelessWindowHint)
+    , m_form1(form1)
+    , m_host(host)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    QFont font(u"Arial"_s);
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    setFont(font);
+
+    const QScreen *const screen = this->screen();
+    const qreal dpiX = screen->logicalDotsPerInchX();
+    const qreal dpiY = screen->logicalDotsPerInchY();
+    const auto twipsRect = [dpiX, dpiY](int left, int top, int width, int height) {
+        return QRect(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
+                     twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
+    };
+
+    // The button exists only so the prompted save has a click action; the user
+    // can neither see nor reach it.
+    m_saveButton = new QPushButton(u"Command1"_s, this);
+    m_saveButton->setObjectName(u"mnuSave"_s);
+    m_saveButton->setGeometry(twipsRect(1680, 240, 1215, 495));
+    m_saveButton->setFocusPolicy(Qt::NoFocus);
+    m_saveButton->hide();
+    connect(m_saveButton, &QPushButton::clicked, this, &Form2::mnuSave_Click);
+
+    auto *const frame = new QFrame(this);
+    frame->setObjectName(u"Frame1"_s);
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(twipsRect(0, 0, 4455, 855));
+
+    m_label = new QLabel(frame);
+    m_label->setObjectName(u"Label1"_s);
+    m_label->setGeometry(twipsRect(240, 240, 4095, 255));
+    setStatusText(u"Sorting text..."_s);
+
+    m_progressBar = new QProgressBar(frame);
+    m_progressBar->setObjectName(u"vbalProgressBar1"_s);
+    m_progressBar->setGeometry(twipsRect(120, 480, 4215, 255));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setAccessibleName(u"Sorting progress"_s);
+    m_label->setBuddy(m_progressBar);
+
+    setFixedSize(twipsToPixels(4470, dpiX), twipsToPixels(870, dpiY));
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                    screen->availableGeometry()));
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(u"Timer1"_s);
+    m_timer->setInterval(TickInterval);
+    m_timer->setTimerType(Qt::CoarseTimer);
+    connect(m_timer, &QTimer::timeout, this, &Form2::Timer1_Timer);
+    m_timer->start();
+}
+
+int Form2::ProgressValue() const
+{
+    return m_progressBar->value();
+}
+
+void Form2::Timer1_Timer()
+{
+    const int value = ProgressValue() + 2;
+    m_progressBar->setValue(value);
+    switch (value) {
+    case 10:
+    case 30:
+    case 50:
+    case 70:
+    case 90:
+        setStatusText(u"Sorting text..."_s);
+        break;
+    case 20:
+    case 40:
+    case 60:
+    case 80:
+        setStatusText(u"Please wait..."_s);
+        break;
+    case 100:
+        finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void Form2::finish()
+{
+    m_stage = Stage::Prompting;
+    m_timer->stop();
+    m_form1.show();
+    hide();
+    const int answer =
+            m_host.ShowMessage(u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s,
+                               MessageStyle::YesNo, u"Finished"_s);
+    if (answer == MessageReply::Yes)
+        mnuSave_Click();
+    m_stage = Stage::Unloading;
+    // Deletion waits until this tick has returned (WA_DeleteOnClose defers it).
+    close();
+}
+
+void Form2::mnuSave_Click()
+{
+    CommonDialog &dialog = m_form1.CommonDialog2();
+    dialog.ShowSave();
+    // A cancelled dialog saves nothing rather than writing some preset name.
+    if (dialog.ChosenName().isEmpty())
+        return;
+    SavePath = dialog.ChosenName();
+    const FileResult result = WriteListFile(SavePath, m_form1.List1().entries());
+    if (!result.ok()) {
+        m_form1.reportWriteError(result);
+        return;
+    }
+    m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    switch (m_stage) {
+    case Stage::Playing:
+        // Closed before its finish (by the window manager, or by the main
+        // window after a failed read): only the finish would bring the main
+        // window back, so bring it back here, or it stays hidden for good.
+        m_timer->stop();
+        m_form1.show();
+        m_stage = Stage::Unloading;
+        event->accept();
+        break;
+    case Stage::Prompting:
+        // The finish is asking or saving and will unload the window itself;
+        // deleting it under that call would pull the window out from under it.
+        event->ignore();
+        break;
+    case Stage::Unloading:
+        event->accept();
+        break;
+    }
+}
+
+void Form2::setStatusText(const QString &text)
+{
+    m_label->setText(text);
+    // Screen readers announce the status, not a fixed name.
+    m_label->setAccessibleName(text);
+}

@@ -32,7 +32,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Playing until the last tick; Prompting while the finish asks and saves;
+    // Unloading once the window may go.
+    enum class Stage { Playing, Prompting, Unloading };
+
     void finish();
+    void setStatusText(const QString &text);
 
     Form1 &m_form1;
     HostUi &m_host;
@@ -40,4 +45,5 @@ private:
     QProgressBar *m_progressBar = nullptr;
     QPushButton *m_saveButton = nullptr;
     QTimer *m_timer = nullptr;
+    Stage m_stage = Stage::Playing;
 };
