@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Renders the application icon's PNGs and the Windows .ico from lexivorn.svg.
+# The results are committed, so a build never needs librsvg or ImageMagick;
+# run this again after changing the SVG.
+# Needs: rsvg-convert (librsvg2-bin) and convert (imagemagick).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+sizes=(16 32 48 64 128)
+for s in "${sizes[@]}"; do
+    rsvg-convert --width "$s" --height "$s" --format png lexivorn.svg --output "lexivorn-$s.png"
+done
+
+# Windows wants the small sizes twice: 256-colour images for old displays and
+# true-colour images with alpha. A 256-colour icon has only on/off
+# transparency (its AND mask), so alpha is cut at one half.
+# ImageMagick writes a palette image at the smallest depth its colour map
+# fits, and this flat design needs fewer than 16 colours, which would give
+# 4 bits per pixel. Each map therefore gets a few unused greys appended, so
+# it always needs the full 8 bits. The maps are applied in the run that
+# writes the .ico: read back from a file, palette images come in as true
+# colour and would be written at 32 bits.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+palette=()
+for s in 16 32 48; do
+    convert "lexivorn-$s.png" -channel A -threshold 50% +channel +dither -colors 200 -unique-colors \
+        '(' -size 24x1 gradient:'#101010-#f0f0f0' ')' +append "$work/map-$s.png"
+    palette+=('(' "lexivorn-$s.png" -channel A -threshold 50% +channel +dither -remap "$work/map-$s.png" ')')
+done
+convert "${palette[@]}" \
+    lexivorn-16.png lexivorn-32.png lexivorn-48.png lexivorn-64.png lexivorn-128.png \
+    ../lexivorn.ico
+echo "rendered: ${sizes[*]/%/ px} and ../lexivorn.ico"
