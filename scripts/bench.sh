@@ -9,11 +9,14 @@ set -euo pipefail
 build=${1:?usage: bench.sh BUILDDIR}
 here=$(cd "$(dirname "$0")" && pwd)
 bench=$build/bin/lexivorn_bench
+peakmem=$build/bin/lexivorn_peakmem
 data=$build/bench-data
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-[[ -x $bench ]] || { echo "bench.sh: $bench is missing; build first" >&2; exit 1; }
+for tool in "$bench" "$peakmem"; do
+    [[ -x $tool ]] || { echo "bench.sh: $tool is missing; build first" >&2; exit 1; }
+done
 command -v hyperfine >/dev/null || { echo "bench.sh: hyperfine is missing (make deps)" >&2; exit 1; }
 if ! locale -a 2>/dev/null | grep -qix 'en_US.utf8'; then
     echo "bench.sh: generating the en_US.UTF-8 locale"
@@ -45,14 +48,8 @@ hyperfine -N --warmup 2 --min-runs 10 --style basic --export-json "$work/sizes.j
     -n 16384 "$(lex_us 16384)" -n 32767 "$(lex_us 32767)"
 echo
 
-# Peak resident memory of one run of each command, from the kernel's count for
-# the waited-for child.
-peak_kib() {
-    python3 -c '
-import resource, subprocess, sys
-subprocess.run(sys.argv[1:], check=True, stdout=subprocess.DEVNULL)
-print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@"
-}
+# Peak resident memory of one run of each command, in KiB.
+peak_kib() { "$peakmem" "$@"; }
 declare -A peak
 peak[lex_us]=$(peak_kib $(lex_us 32767))
 peak[lex_c]=$(peak_kib $lex_c)
