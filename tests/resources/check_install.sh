@@ -51,7 +51,7 @@ stray=$(find "$stage" -mindepth 1 -maxdepth 1 ! -name usr)
 desktop=$stage/usr/share/applications/$id.desktop
 if [[ -f $desktop ]]; then
     out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
-    if grep -qiE '(error|warning):' <<<"$out"; then fail "desktop-file-validate: $out"; fi
+    if grep -qE ': (error|warning|hint):' <<<"$out"; then fail "desktop-file-validate: $out"; fi
     grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon $id"
     grep -qx "Exec=lexivorn" "$desktop" || fail "the desktop entry does not run lexivorn"
 fi
@@ -62,6 +62,8 @@ if [[ -f $metainfo ]]; then
     out=$(appstreamcli validate --no-net --strict "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "the metainfo does not launch $id.desktop"
+    # The tree check also reads the desktop entry the metainfo launches.
+    out=$(appstreamcli validate-tree --no-net --strict "$stage/usr" 2>&1) || fail "appstreamcli validate-tree: $out"
 fi
 
 if ((failures)); then
