@@ -1,0 +1,57 @@
+"""The main window refuses every request to close it; only Exit ends the
+program, at once and with status 0."""
+
+import sys
+import time
+
+import person
+import x11session as xs
+from x11session import E2EFailure, log
+
+
+def stays_shown(s, how):
+    # The program answers a close request at once; if the window were
+    # going to go, it would be gone well within this time.
+    deadline = time.monotonic() + 1.5
+    while time.monotonic() < deadline:
+        s.expect_running()
+        if not s.is_visible(s.main_window):
+            raise E2EFailure(f"the main window closed on {how}")
+        time.sleep(xs.POLL)
+    log(f"the main window stays after {how}")
+
+
+def run(s):
+    s.start_program()
+    s.screenshot("main-window-empty", s.main_window)
+    menu = person.Menu(s)
+    menu.centres()
+
+    s.x("wmctrl", "-i", "-c", hex(s.main_window))
+    stays_shown(s, "the window manager's close request")
+
+    s.key(s.main_window, "alt+F4")
+    stays_shown(s, "Alt+F4")
+
+    # The program still answers: About shows its box and comes back.
+    menu.click("About")
+    person.answer_message(s, "About Lexivorn v1.0")
+    stays_shown(s, "About")
+
+    # The greyed bars do nothing.
+    for index, item in enumerate(xs.MENU_ITEMS):
+        if item == "|":
+            menu.click(item, index)
+    stays_shown(s, "clicks on the greyed bars")
+    if s.visible_windows() != [s.main_window]:
+        raise E2EFailure(f"unexpected windows after clicking the bars: {s.visible_windows()}")
+
+    menu.click("Exit")
+    status = s.wait_exit()
+    if status != 0:
+        raise E2EFailure(f"Exit ended the program with status {status}")
+    log("Exit ended the program with status 0")
+
+
+if __name__ == "__main__":
+    sys.exit(xs.main(run, "close-request"))

@@ -1,0 +1,344 @@
+"""Drives the real Lexivorn program on a private virtual display.
+
+A session starts Xvfb (it picks a free display itself through -displayfd),
+openbox on it, and then the program with a private HOME and runtime
+directory, so nothing of the machine's own desktop leaks in: no native
+dialogs (QT_QPA_PLATFORMTHEME is empty), no settings, no other windows.
+
+The program runs under LANG=C.UTF-8. That locale exists on every Debian
+machine without locale-gen, and in it the list orders entries by their
+case-folded characters, which the tests can predict exactly.
+
+Every wait is bounded: we poll with a deadline and fail with a message
+saying what we waited for. Every process we start is ended by its PID when
+the session closes, on success, failure or a signal; the children also get
+SIGTERM from the kernel if this script dies without cleaning up.
+
+Only the Python standard library and the command-line X tools (xdotool,
+wmctrl, xdpyinfo, xprop, imagemagick's import) are used.
+"""
+
+import ctypes
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DEFAULT_TIMEOUT = 20.0
+POLL = 0.05
+
+MAIN_TITLE = "Lexivorn v1.0"
+OPEN_TITLE = "Open file to alphabetize..."
+SAVE_TITLE = "Save file as..."
+
+# The seven items of the menu bar, left to right.
+MENU_ITEMS = ["Open", "|", "Save", "|", "Exit", "|", "About"]
+
+
+class E2EFailure(Exception):
+    pass
+
+
+def log(*args):
+    print("[e2e]", *args, flush=True)
+
+
+def _die_with_parent():
+    # Runs in the child between fork and exec: ask the kernel to send us
+    # SIGTERM when the test process goes away, even by SIGKILL.
+    try:
+        libc = ctypes.CDLL("libc.so.6", use_errno=True)
+        libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except OSError:
+        pass
+
+
+def wait_until(predicate, what, timeout=DEFAULT_TIMEOUT):
+    """Polls predicate until it returns something truthy; returns that."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = predicate()
+        if result:
+            return result
+        if time.monotonic() >= deadline:
+            raise E2EFailure(f"timed out after {timeout:.0f} s waiting for {what}")
+        time.sleep(POLL)
+
+
+class Session:
+    def __init__(self, program, artifacts_dir, name):
+        self.program = os.path.abspath(program)
+        self.artifacts = os.path.abspath(os.path.join(artifacts_dir, name))
+        self.tmp = tempfile.mkdtemp(prefix=f"lexivorn-e2e-{name}-")
+        self.display = None
+        self.env = None
+        self._procs = []  # (label, Popen) in start order
+        self.app = None
+        self.main_window = None
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        os.makedirs(self.artifacts)
+
+    # ---- lifetime -------------------------------------------------------
+
+    def __enter__(self):
+        self._old_handlers = {}
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            self._old_handlers[sig] = signal.signal(sig, self._on_signal)
+        try:
+            self._start_display()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc is not None and self.display is not None:
+            self.screenshot("failure")
+        self.close()
+        return False
+
+    def _on_signal(self, signum, frame):
+        self.close()
+        sys.exit(128 + signum)
+
+    def _spawn(self, label, argv, **kwargs):
+        log_path = os.path.join(self.artifacts, f"{label}.log")
+        out = open(log_path, "ab")
+        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL,
+                                preexec_fn=_die_with_parent, **kwargs)
+        out.close()
+        self._procs.append((label, proc))
+        return proc
+
+    def _stop(self, label, proc, grace=5.0):
+        if proc.poll() is not None:
+            return
+        proc.terminate()
+        try:
+            proc.wait(grace)
+        except subprocess.TimeoutExpired:
+            log(f"{label} (pid {proc.pid}) ignored SIGTERM; killing it")
+            proc.kill()
+            proc.wait(grace)
+
+    def close(self):
+        while self._procs:
+            label, proc = self._procs.pop()
+            self._stop(label, proc)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+        for sig, handler in getattr(self, "_old_handlers", {}).items():
+            signal.signal(sig, handler)
+        self._old_handlers = {}
+
+    def _start_display(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            self._spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd),
+                                 "-screen", "0", "1280x1024x24", "-dpi", "96",
+                                 "-nolisten", "tcp", "-noreset"],
+                        pass_fds=(write_fd,))
+        finally:
+            os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + DEFAULT_TIMEOUT
+        with os.fdopen(read_fd, "rb") as pipe:
+            os.set_blocking(pipe.fileno(), False)
+            while not number.endswith(b"\n"):
+                if time.monotonic() >= deadline:
+                    raise E2EFailure("Xvfb did not report a display number")
+                chunk = pipe.read()
+                if chunk:
+                    number += chunk
+                elif self._procs[0][1].poll() is not None:
+                    raise E2EFailure("Xvfb ended before reporting its display")
+                else:
+                    time.sleep(POLL)
+        self.display = ":" + number.decode().strip()
+        home = os.path.join(self.tmp, "home")
+        runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(home)
+        os.makedirs(runtime, mode=0o700)
+        self.env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "DISPLAY": self.display,
+            "HOME": home,
+            "XDG_RUNTIME_DIR": runtime,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "LANG": "C.UTF-8",
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_QPA_PLATFORMTHEME": "",
+            "QT_ACCESSIBILITY": "0",
+            "NO_AT_BRIDGE": "1",
+        }
+        wait_until(lambda: self._tool_ok(["xdpyinfo"]), f"Xvfb on {self.display}")
+        log(f"Xvfb answers on {self.display}")
+        self._spawn("openbox", ["openbox", "--sm-disable"], env=self.env, cwd=home)
+        wait_until(lambda: self._tool_ok(["wmctrl", "-m"]), "openbox to manage the display")
+        log("openbox runs")
+
+    def _tool_ok(self, argv):
+        return subprocess.run(argv, env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+
+    def x(self, *argv, check=True):
+        """Runs an X tool on our display and returns its standard output."""
+        done = subprocess.run(list(argv), env=self.env, capture_output=True,
+                              timeout=DEFAULT_TIMEOUT)
+        if check and done.returncode != 0:
+            raise E2EFailure(f"{' '.join(argv)} failed ({done.returncode}): "
+                             f"{done.stderr.decode(errors='replace').strip()}")
+        return done.stdout.decode(errors="replace")
+
+    # ---- the program ----------------------------------------------------
+
+    def start_program(self):
+        self.app = self._spawn("lexivorn", [self.program], env=self.env,
+                               cwd=self.env["HOME"])
+        self.main_window = self.wait_window(MAIN_TITLE)
+        log(f"main window {self.main_window} is shown")
+        return self.main_window
+
+    def program_running(self):
+        return self.app is not None and self.app.poll() is None
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        try:
+            return self.app.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise E2EFailure(f"the program did not end within {timeout:.0f} s")
+
+    def expect_running(self):
+        if not self.program_running():
+            raise E2EFailure(f"the program ended unexpectedly with status {self.app.returncode}")
+
+    # ---- windows --------------------------------------------------------
+
+    def visible_windows(self, title=None):
+        """Ids of the program's visible windows, optionally by exact title."""
+        argv = ["xdotool", "search", "--onlyvisible"]
+        if title is not None:
+            argv += ["--name", "^" + _regex_escape(title) + "$"]
+        else:
+            argv += ["--pid", str(self.app.pid)]
+        done = subprocess.run(argv, env=self.env, capture_output=True, timeout=DEFAULT_TIMEOUT)
+        return [int(w) for w in done.stdout.split()]
+
+    def wait_window(self, title, timeout=DEFAULT_TIMEOUT):
+        def found():
+            self.expect_running()
+            ids = self.visible_windows(title)
+            return ids[0] if ids else None
+        return wait_until(found, f'a window titled "{title}"', timeout)
+
+    def wait_gone(self, window, timeout=DEFAULT_TIMEOUT, what=None):
+        wait_until(lambda: window not in self.visible_windows() or not self.program_running(),
+                   what or f"window {window} to close", timeout)
+
+    def is_visible(self, window):
+        return window in self.visible_windows()
+
+    def title_of(self, window):
+        return self.x("xdotool", "getwindowname", str(window)).rstrip("\n")
+
+    def geometry(self, window):
+        out = self.x("xwininfo", "-id", str(window))
+        fields = {}
+        for line in out.splitlines():
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                int(fields["Width"]), int(fields["Height"]))
+
+    def focus(self, window):
+        """Makes the window the active one, the way a click on it would."""
+        def active():
+            self.x("xdotool", "windowactivate", str(window), check=False)
+            out = self.x("xdotool", "getactivewindow", check=False).strip()
+            return out == str(window)
+        wait_until(active, f"window {window} to become active", 5)
+
+    def key(self, window, *keys):
+        self.focus(window)
+        self.x("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys)
+
+    def type_text(self, window, text):
+        self.focus(window)
+        self.x("xdotool", "type", "--clearmodifiers", "--delay", "8", "--", text)
+
+    def click(self, window, x, y):
+        self.focus(window)
+        self.x("xdotool", "mousemove", "--window", str(window), str(x), str(y),
+               "click", "1")
+
+    # ---- pictures -------------------------------------------------------
+
+    def screenshot(self, name, window="root"):
+        path = os.path.join(self.artifacts, f"{name}.png")
+        self.x("import", "-window", str(window), path, check=False)
+        return path
+
+    def grab_rgb(self, window):
+        """The window's pixels as (width, height, bytes of RGB triples)."""
+        done = subprocess.run(["import", "-window", str(window), "-depth", "8", "ppm:-"],
+                              env=self.env, capture_output=True, timeout=DEFAULT_TIMEOUT)
+        if done.returncode != 0:
+            raise E2EFailure(f"could not grab window {window}")
+        return _parse_ppm(done.stdout)
+
+
+def _regex_escape(text):
+    return "".join("\\" + c if c in ".^$*+?()[]{}|\\" else c for c in text)
+
+
+def _parse_ppm(data):
+    # Header: P6 <width> <height> <maxval>, separated by whitespace.
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos) + 1
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6":
+        raise E2EFailure("unexpected picture format from import")
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:pos + 1 + width * height * 3]
+
+
+REQUIRED_TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "import"]
+SKIP = 77
+
+
+def main(run, name):
+    """Entry of a test script: argv is the program and the folder for the
+    pictures and logs. Returns the exit status for CTest (77: skipped)."""
+    if len(sys.argv) != 3:
+        print(f"usage: {sys.argv[0]} <lexivorn program> <artifacts folder>", file=sys.stderr)
+        return 2
+    missing = [t for t in REQUIRED_TOOLS if shutil.which(t) is None]
+    if missing:
+        print(f"SKIP: missing {', '.join(missing)} (scripts/install-deps.sh installs them)")
+        return SKIP
+    program, artifacts = sys.argv[1], sys.argv[2]
+    started = time.monotonic()
+    try:
+        with Session(program, artifacts, name) as session:
+            run(session)
+            if session.program_running():
+                raise E2EFailure("the program is still running at the end of the test")
+    except E2EFailure as failure:
+        print(f"FAIL: {failure}", flush=True)
+        print(f"pictures and logs: {os.path.join(os.path.abspath(artifacts), name)}")
+        return 1
+    log(f"PASS in {time.monotonic() - started:.1f} s")
+    return 0
