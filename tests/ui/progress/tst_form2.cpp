@@ -1,0 +1,416 @@
+#include "entrylistmodel.h"
+#include "fakehostui.h"
+#include "form1.h"
+#include "form2.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString SavePrompt = u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s;
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The state an Open leaves behind: the main window hidden with its list, and
+// a progress window showing with its timer stopped, so the test drives the
+// ticks.
+struct ProgressRun
+{
+    FakeHostUi host;
+    Form1 form1{host};
+    QTemporaryDir dir;
+    QPointer<Form2> form2;
+
+    explicit ProgressRun(const QByteArray &listFile = {})
+    {
+        if (!listFile.isNull()) {
+            const QString input = dir.filePath(u"input.txt"_s);
+            if (!writeFile(input, listFile) || !form1.List1().addFile(input).ok())
+                qFatal("cannot prepare the list");
+        }
+        form2 = new Form2(form1, host);
+        timer()->stop();
+        form2->show();
+    }
+    ~ProgressRun() { delete form2.data(); }
+
+    QTimer *timer() const { return form2->findChild<QTimer *>(u"Timer1"_s); }
+    QLabel *label() const { return form2->findChild<QLabel *>(u"Label1"_s); }
+    void tick(int count)
+    {
+        for (int i = 0; i < count && form2; ++i)
+            form2->Timer1_Timer();
+    }
+};
+
+} // namespace
+
+class tst_Form2 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layout_data();
+    void layout();
+    void windowOnLoad();
+    void ticks_data();
+    void ticks();
+    void lastTickPromptsWithMainWindowBack();
+    void answerNoSavesNothing();
+    void answerYesSaves_data();
+    void answerYesSaves();
+    void cancelledSaveWritesNothing();
+    void failedSaveIsReportedAndUnloads_data();
+    void failedSaveIsReportedAndUnloads();
+    void closedBeforeFinishBringsMainWindowBack_data();
+    void closedBeforeFinishBringsMainWindowBack();
+    void closeDuringPromptWaitsForFinish();
+    void nextOpenLoadsFreshWindow();
+    void realTimerPlaysWholeSequence();
+};
+
+void tst_Form2::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<QRect>("geometry");
+
+    // 15 twips to the pixel at 96 dots per inch.
+    QTest::newRow("Frame1") << u"Frame1"_s << QString() << QRect(0, 0, 297, 57);
+    QTest::newRow("Label1") << u"Label1"_s << u"Frame1"_s << QRect(16, 16, 273, 17);
+    QTest::newRow("progress bar") << u"vbalProgressBar1"_s << u"Frame1"_s << QRect(8, 32, 281, 17);
+    QTest::newRow("hidden button") << u"mnuSave"_s << QString() << QRect(112, 16, 81, 33);
+}
+
+void tst_Form2::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parentName);
+    QFETCH(QRect, geometry);
+
+    ProgressRun run;
+    QCOMPARE(run.form2->screen()->logicalDotsPerInchX(), 96.0);
+    const QWidget *const control = run.form2->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget()->objectName(), parentName);
+    QCOMPARE(control->geometry(), geometry);
+}
+
+void tst_Form2::windowOnLoad()
+{
+    ProgressRun run;
+    Form2 &form2 = *run.form2;
+    QVERIFY(form2.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(form2.windowType(), Qt::Tool);
+    QCOMPARE(form2.size(), QSize(298, 58));
+    QCOMPARE(form2.minimumSize(), form2.maximumSize());
+    const QPoint screenCentre = form2.screen()->availableGeometry().center();
+    QVERIFY((form2.frameGeometry().center() - screenCentre).manhattanLength() <= 1);
+
+    QCOMPARE(run.label()->text(), u"Sorting text..."_s);
+    QCOMPARE(run.label()->font().family(), u"Arial"_s);
+    QCOMPARE(run.label()->font().pointSizeF(), 8.25);
+    QVERIFY(run.label()->font().bold());
+    QVERIFY(!run.label()->accessibleName().isEmpty());
+
+    const auto *const bar = form2.findChild<QProgressBar *>(u"vbalProgressBar1"_s);
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(form2.ProgressValue(), 0);
+    QVERIFY(!bar->isTextVisible());
+    QVERIFY(!bar->accessibleName().isEmpty());
+
+    const auto *const button = form2.findChild<QPushButton *>(u"mnuSave"_s);
+    QCOMPARE(button->text(), u"Command1"_s);
+    QVERIFY(!button->isVisible());
+    QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+
+    // A fresh window is ticking from its load.
+    const Form2 ticking(run.form1, run.host);
+    const auto *const timer = ticking.findChild<QTimer *>(u"Timer1"_s);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 120);
+}
+
+void tst_Form2::ticks_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("label");
+
+    const QString sorting = u"Sorting text..."_s;
+    const QString waiting = u"Please wait..."_s;
+    const QList<std::pair<int, QString>> rows = {
+            {1, sorting},  {4, sorting},  {5, sorting},  {9, sorting},
+            {10, waiting}, {14, waiting}, {15, sorting}, {20, waiting},
+            {40, waiting}, {44, waiting}, {45, sorting}, {49, sorting},
+    };
+    for (const auto &[count, label] : rows)
+        QTest::addRow("tick %d", count) << count << label;
+}
+
+void tst_Form2::ticks()
+{
+    QFETCH(int, count);
+    QFETCH(QString, label);
+
+    ProgressRun run;
+    run.tick(count);
+    QCOMPARE(run.form2->ProgressValue(), 2 * count);
+    QCOMPARE(run.label()->text(), label);
+    QVERIFY(run.form2->isVisible());
+    QVERIFY(!run.form1.isVisible());
+    QVERIFY(run.host.calls.isEmpty());
+}
+
+void tst_Form2::lastTickPromptsWithMainWindowBack()
+{
+    ProgressRun run("pear\r\napple\r\n");
+    run.tick(49);
+    QVERIFY(run.host.calls.isEmpty());
+
+    bool mainShown = false;
+    bool progressHidden = false;
+    bool timerStopped = false;
+    run.host.onCall = [&](const HostCall &) {
+        mainShown = run.form1.isVisible();
+        progressHidden = !run.form2->isVisible();
+        timerStopped = !run.timer()->isActive();
+    };
+    run.tick(1);
+    QCOMPARE(run.host.calls.size(), 1);
+    const HostCall prompt = run.host.calls.first();
+    QCOMPARE(prompt.kind, HostCall::Message);
+    QCOMPARE(prompt.prompt, SavePrompt);
+    QCOMPARE(prompt.style, MessageStyle::YesNo);
+    QCOMPARE(prompt.title, u"Finished"_s);
+    QVERIFY(mainShown);
+    QVERIFY(progressHidden);
+    QVERIFY(timerStopped);
+}
+
+void tst_Form2::answerNoSavesNothing()
+{
+    ProgressRun run("pear\r\napple\r\nfig\r\n");
+    run.host.replies.enqueue(MessageReply::No);
+    run.host.saveNames.enqueue(run.dir.filePath(u"out.txt"_s));
+    run.tick(50);
+    QTRY_VERIFY(run.form2.isNull());
+    QCOMPARE(run.host.calls.size(), 1);
+    QVERIFY(!QFile::exists(run.dir.filePath(u"out.txt"_s)));
+    QVERIFY(run.form1.isVisible());
+    QCOMPARE(run.form1.List1().rowCount(), 3);
+}
+
+void tst_Form2::answerYesSaves_data()
+{
+    QTest::addColumn<QByteArray>("listFile");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("three entries")
+            << QByteArray("pear\r\napple\r\nfig") << QByteArray("apple\r\nfig\r\npear\r\n");
+    // Unlike the menu's Save, the prompt does not refuse an empty list.
+    QTest::newRow("empty list") << QByteArray() << QByteArray("");
+}
+
+void tst_Form2::answerYesSaves()
+{
+    QFETCH(QByteArray, listFile);
+    QFETCH(QByteArray, saved);
+
+    ProgressRun run(listFile);
+    const QString target = run.dir.filePath(u"sorted.txt"_s);
+    run.host.replies.enqueue(MessageReply::Yes);
+    run.host.saveNames.enqueue(target);
+    run.tick(50);
+    QCOMPARE(run.form2->SavePath, target);
+    QTRY_VERIFY(run.form2.isNull());
+
+    QCOMPARE(run.host.calls.size(), 3);
+    QCOMPARE(run.host.calls.at(1).kind, HostCall::SaveDialog);
+    const HostCall done = run.host.calls.at(2);
+    QCOMPARE(done.prompt, u"File was saved successfully!"_s);
+    QCOMPARE(done.style, MessageStyle::OkOnly);
+    QCOMPARE(done.title, u"Finished"_s);
+    QVERIFY(QFile::exists(target));
+    QCOMPARE(readFile(target), saved);
+    QVERIFY(run.form1.isVisible());
+}
+
+void tst_Form2::cancelledSaveWritesNothing()
+{
+    QTemporaryDir out;
+    ProgressRun run("pear\r\n");
+    run.host.replies.enqueue(MessageReply::Yes);
+    run.host.saveNames.enqueue(QString());
+    const QString wasCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(out.path()));
+    run.tick(50);
+    QTRY_VERIFY(run.form2.isNull());
+    QVERIFY(QDir::setCurrent(wasCurrent));
+
+    QCOMPARE(run.host.calls.size(), 2);
+    QCOMPARE(run.host.calls.at(1).kind, HostCall::SaveDialog);
+    QVERIFY(QDir(out.path()).isEmpty());
+    QVERIFY(run.form1.isVisible());
+}
+
+void tst_Form2::failedSaveIsReportedAndUnloads_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("blocker");
+
+    // `blocker` is an existing regular file that must come through unchanged.
+    QTest::newRow("folder is a regular file") << u"notafolder/out.txt"_s << u"notafolder"_s;
+    QTest::newRow("target is a folder") << u"afolder"_s << QString();
+}
+
+void tst_Form2::failedSaveIsReportedAndUnloads()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, blocker);
+
+    ProgressRun run("pear\r\napple\r\n");
+    const QByteArray original = "kept as it was\r\n";
+    if (!blocker.isEmpty())
+        QVERIFY(writeFile(run.dir.filePath(blocker), original));
+    QVERIFY(QDir(run.dir.path()).mkpath(u"afolder"_s));
+    const QString targetPath = run.dir.filePath(target);
+
+    run.host.replies.enqueue(MessageReply::Yes);
+    run.host.saveNames.enqueue(targetPath);
+    run.tick(50);
+    QTRY_VERIFY(run.form2.isNull());
+
+    QCOMPARE(run.host.calls.size(), 3);
+    const HostCall error = run.host.calls.at(2);
+    QCOMPARE(error.kind, HostCall::Message);
+    QCOMPARE(error.title, u"Error"_s);
+    QCOMPARE(error.style, MessageStyle::OkOnly);
+    QVERIFY2(error.prompt.contains(QFileInfo(targetPath).fileName()), qPrintable(error.prompt));
+    QVERIFY(run.form1.isVisible());
+    QCOMPARE(run.form1.List1().rowCount(), 2);
+    if (!blocker.isEmpty())
+        QCOMPARE(readFile(run.dir.filePath(blocker)), original);
+}
+
+void tst_Form2::closedBeforeFinishBringsMainWindowBack_data()
+{
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<bool>("throughWindow");
+
+    QTest::newRow("at load") << 0 << false;
+    QTest::newRow("mid-sequence") << 20 << false;
+    QTest::newRow("one tick before the end") << 49 << false;
+    QTest::newRow("by the window system") << 20 << true;
+}
+
+void tst_Form2::closedBeforeFinishBringsMainWindowBack()
+{
+    QFETCH(int, ticks);
+    QFETCH(bool, throughWindow);
+
+    ProgressRun run("pear\r\n");
+    run.timer()->start();
+    run.tick(ticks);
+    const QTimer *const timer = run.timer();
+    QVERIFY(throughWindow ? run.form2->windowHandle()->close() : run.form2->close());
+    QVERIFY(!timer->isActive());
+    QVERIFY(run.form1.isVisible());
+    QTRY_VERIFY(run.form2.isNull());
+    QVERIFY(run.host.calls.isEmpty());
+    QCOMPARE(run.form1.List1().rowCount(), 1);
+}
+
+void tst_Form2::closeDuringPromptWaitsForFinish()
+{
+    ProgressRun run("pear\r\n");
+    const QString target = run.dir.filePath(u"sorted.txt"_s);
+    run.host.replies.enqueue(MessageReply::Yes);
+    run.host.saveNames.enqueue(target);
+    bool closedEarly = true;
+    run.host.onCall = [&](const HostCall &call) {
+        if (call.kind == HostCall::SaveDialog)
+            closedEarly = run.form2->close();
+    };
+    run.tick(50);
+    QVERIFY(!closedEarly);
+    QTRY_VERIFY(run.form2.isNull());
+    QCOMPARE(run.host.calls.size(), 3);
+    QCOMPARE(readFile(target), QByteArray("pear\r\n"));
+    QVERIFY(run.form1.isVisible());
+}
+
+void tst_Form2::nextOpenLoadsFreshWindow()
+{
+    FakeHostUi host;
+    Form1 form1(host);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"input.txt"_s);
+    QVERIFY(writeFile(input, "pear\r\napple\r\n"));
+
+    for (int open = 1; open <= 2; ++open) {
+        host.openNames.enqueue(input);
+        form1.mnuOpen_Click();
+        const QPointer<Form2> form2 = form1.progressWindow();
+        QVERIFY(form2);
+        auto *const timer = form2->findChild<QTimer *>(u"Timer1"_s);
+        QVERIFY(timer->isActive());
+        QCOMPARE(form2->ProgressValue(), 0);
+        QCOMPARE(form2->findChild<QLabel *>(u"Label1"_s)->text(), u"Sorting text..."_s);
+        timer->stop();
+        for (int tick = 0; tick < 50; ++tick)
+            form2->Timer1_Timer();
+        QTRY_VERIFY(form2.isNull());
+        QVERIFY(form1.isVisible());
+        QCOMPARE(form1.List1().rowCount(), 2 * open);
+    }
+}
+
+void tst_Form2::realTimerPlaysWholeSequence()
+{
+    FakeHostUi host;
+    Form1 form1(host);
+    QElapsedTimer clock;
+    qint64 promptAfter = -1;
+    host.onCall = [&](const HostCall &) {
+        promptAfter = clock.elapsed();
+    };
+
+    clock.start();
+    QPointer<Form2> form2 = new Form2(form1, host);
+    form2->show();
+    // 50 ticks of 120 ms: about 6 seconds, more on a busy machine.
+    QTRY_VERIFY_WITH_TIMEOUT(form2.isNull(), 20000);
+    QCOMPARE(host.calls.size(), 1);
+    QCOMPARE(host.calls.first().prompt, SavePrompt);
+    QVERIFY2(promptAfter >= 5000 && promptAfter <= 15000, qPrintable(QString::number(promptAfter)));
+    QVERIFY(form1.isVisible());
+}
+
+QTEST_MAIN(tst_Form2)
+#include "tst_form2.moc"
