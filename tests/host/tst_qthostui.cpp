@@ -102,6 +102,8 @@ private slots:
     void saveDialog_asksBeforeReplacing();
     void cancelledDialogReturnsNoName_data();
     void cancelledDialogReturnsNoName();
+    void windowDestroyedUnderneath_data();
+    void windowDestroyedUnderneath();
 
 private:
     QtHostUi m_host;
@@ -406,6 +408,49 @@ void tst_QtHostUi::cancelledDialogReturnsNoName()
     const QString chosen =
             saving ? m_host.ShowSaveDialog(saveSettings()) : m_host.ShowOpenDialog(openSettings());
     QCOMPARE(chosen, QString());
+}
+
+void tst_QtHostUi::windowDestroyedUnderneath_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("Yes/No box") << 0;
+    QTest::newRow("open dialog") << 1;
+    QTest::newRow("save dialog") << 2;
+}
+
+// A box sits over the window in use; if that window goes away while the box
+// is up, the call still returns, as a refusal.
+void tst_QtHostUi::windowDestroyedUnderneath()
+{
+    QFETCH(int, kind);
+    auto *window = new QWidget;
+    window->show();
+    QApplication::setActiveWindow(window);
+    QTRY_COMPARE(QApplication::activeWindow(), window);
+
+    QPointer<QWidget> boxSeen;
+    bool overWindow = false;
+    whenModalShown([&](QWidget *modal) {
+        boxSeen = modal;
+        overWindow = modal->parentWidget() == window;
+        delete window;
+        // Nothing else closed it: it went with its window.
+        QVERIFY(boxSeen.isNull());
+    });
+    switch (kind) {
+    case 0:
+        QCOMPARE(m_host.ShowMessage(QStringLiteral("Save?"), MessageStyle::YesNo, QString()),
+                 MessageReply::No);
+        break;
+    case 1:
+        QCOMPARE(m_host.ShowOpenDialog(openSettings()), QString());
+        break;
+    default:
+        QCOMPARE(m_host.ShowSaveDialog(saveSettings()), QString());
+        break;
+    }
+    QVERIFY(overWindow);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
 QTEST_MAIN(tst_QtHostUi)
