@@ -1,1 +1,243 @@
 #include "form1.h"
+
+#include "appinfo.h"
+#include "entrylistmodel.h"
+#include "form2.h"
+#include "listfile.h"
+#include "module1.h"
+#include "statuspanels.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QListView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+FileDialogSettings openDialogSettings()
+{
+    FileDialogSettings settings;
+    settings.DialogTitle = u"Open file to alphabetize..."_s;
+    settings.DefaultExt = u".txt"_s;
+    return settings;
+}
+
+FileDialogSettings saveDialogSettings()
+{
+    FileDialogSettings settings;
+    settings.DialogTitle = u"Save file as..."_s;
+    settings.DefaultExt = u"txt"_s;
+    settings.FileName = u"Alphabetized File"_s;
+    settings.Filter = u"*.txt"_s;
+    return settings;
+}
+
+QString fileErrorText(const QString &what, const FileResult &result)
+{
+    return what % u"\r\n"_s % QDir::toNativeSeparators(result.fileName()) % u"\r\n\r\n"_s
+            % result.reason();
+}
+
+} // namespace
+
+Form1::Form1(HostUi &host, QWidget *parent)
+    // A tool window gets no taskbar button from desktops that honour the
+    // window type (on X11 it is a utility window; on Windows a tool window),
+    // and unlike a hand-set skip-taskbar state it survives every hide and
+    // show. It still takes the focus like any other window. Only the title,
+    // with the window menu, is asked for: no minimize or maximize button.
+    : QMainWindow(parent,
+                  Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint)
+    , m_host(host)
+    , m_openDialog(host, openDialogSettings())
+    , m_saveDialog(host, saveDialogSettings())
+{
+    setWindowTitle(AppInfo::DisplayName.toString());
+    QFont font(u"Arial"_s);
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    setFont(font);
+
+    createList();
+    createStatusBar();
+    createMenuBar();
+    setFixedClientSize();
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    // A progress window still playing must not tick on into a main window
+    // that is gone.
+    delete m_form2;
+}
+
+Form2 *Form1::progressWindow() const
+{
+    return m_form2;
+}
+
+void Form1::Form_Load()
+{
+    RemoveCloseCommand(this);
+}
+
+void Form1::createList()
+{
+    auto *client = new QWidget(this);
+    m_list = new EntryListModel(this);
+    m_listView = new QListView(client);
+    m_listView->setObjectName(u"List1"_s);
+    m_listView->setAccessibleName(u"Entries"_s);
+    m_listView->setModel(m_list);
+    m_listView->setUniformItemSizes(true);
+    m_listView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_listView->setTextElideMode(Qt::ElideNone);
+    m_listView->setWordWrap(false);
+    m_listView->setGeometry(twipsToPixelsX(this, 120), twipsToPixelsY(this, 120),
+                            twipsToPixelsX(this, 7695), twipsToPixelsY(this, 4890));
+    setCentralWidget(client);
+}
+
+void Form1::createStatusBar()
+{
+    m_statusBar = new StatusPanels(this);
+    m_statusBar->setObjectName(u"StatusBar1"_s);
+    setStatusBar(m_statusBar);
+}
+
+void Form1::createMenuBar()
+{
+    QMenuBar *bar = menuBar();
+    // Commands sit straight on the bar; a desktop-wide menu bar would
+    // expect submenus, so the bar stays inside the window.
+    bar->setNativeMenuBar(false);
+    const auto addItem = [this, bar](const QString &name, const QString &caption,
+                                     void (Form1::*command)()) {
+        QAction *action = bar->addAction(caption);
+        action->setObjectName(name);
+        if (command)
+            connect(action, &QAction::triggered, this, command);
+        else
+            action->setEnabled(false);
+    };
+    addItem(u"mnuOpen"_s, u"Open"_s, &Form1::mnuOpen_Click);
+    addItem(u"mnuBar2"_s, u"|"_s, nullptr);
+    addItem(u"mnuSave"_s, u"Save"_s, &Form1::mnuSave_Click);
+    addItem(u"mnuBar3"_s, u"|"_s, nullptr);
+    addItem(u"mnuExit"_s, u"Exit"_s, &Form1::mnuExit_Click);
+    addItem(u"mnuBar"_s, u"|"_s, nullptr);
+    addItem(u"mnuAbout"_s, u"About"_s, &Form1::mnuAbout_Click);
+}
+
+void Form1::setFixedClientSize()
+{
+    // The client area below the menu bar: the list's area above the status
+    // bar, which is docked to the bottom edge.
+    const int width = twipsToPixelsX(this, 7935);
+    const int height = twipsToPixelsY(this, 5295);
+    const int listAreaHeight = twipsToPixelsY(this, 5040);
+    centralWidget()->setFixedSize(width, listAreaHeight);
+    m_statusBar->setFixedHeight(height - listAreaHeight);
+    setFixedSize(width, menuBar()->heightForWidth(width) + height);
+    // First shown centred on the screen.
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::reportReadError(const FileResult &result)
+{
+    m_host.ShowMessage(fileErrorText(u"Could not read the file"_s, result), MessageStyle::OkOnly,
+                       u"Error"_s);
+}
+
+void Form1::reportWriteError(const FileResult &result)
+{
+    m_host.ShowMessage(fileErrorText(u"Could not save the file"_s, result), MessageStyle::OkOnly,
+                       u"Error"_s);
+}
+
+void Form1::mnuOpen_Click()
+{
+    FileDialogSettings &settings = m_openDialog.Settings();
+    settings.Filter = u"Text Files (*.txt)|*.txt|"_s;
+    settings.Flags = 1;
+    m_openDialog.ShowOpen();
+    const QString fileName = m_openDialog.ChosenName();
+    // A cancelled dialog ends the command: nothing is read again and the
+    // window stays as it was.
+    if (fileName.isEmpty())
+        return;
+
+    hide();
+    showProgressWindow();
+    const FileResult result = m_list->addFile(fileName);
+    // Lines read before a failure stay in the list, so the count is shown
+    // either way.
+    m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
+    if (result.ok())
+        return;
+
+    // A file that was not read is never reported as sorted: the progress
+    // window goes, this window comes back and says why.
+    // Closing unloads it; it is forgotten at once so that the next Open
+    // loads a fresh one even before the old one is gone.
+    if (Form2 *progress = m_form2) {
+        m_form2 = nullptr;
+        progress->close();
+    }
+    show();
+    reportReadError(result);
+}
+
+void Form1::showProgressWindow()
+{
+    if (!m_form2)
+        m_form2 = new Form2(*this, m_host);
+    m_form2->show();
+}
+
+void Form1::mnuSave_Click()
+{
+    if (m_list->entries().Count() == 0) {
+        m_host.ShowMessage(u"There's nothing to save!"_s, MessageStyle::OkOnly, u"Error"_s);
+        return;
+    }
+    m_saveDialog.ShowSave();
+    // A cancelled dialog writes nothing, not even the proposed name.
+    if (m_saveDialog.ChosenName().isEmpty())
+        return;
+    SavePath = m_saveDialog.ChosenName();
+    const FileResult result = WriteListFile(SavePath, m_list->entries());
+    if (!result.ok()) {
+        reportWriteError(result);
+        return;
+    }
+    m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+}
+
+void Form1::mnuExit_Click()
+{
+    // Ends the event loop without asking the windows to close: this window
+    // refuses every close, and a quit that asks first would be turned down.
+    QCoreApplication::exit(0);
+}
+
+void Form1::mnuAbout_Click()
+{
+    const QString blankLine = u"\r\n\r\n"_s;
+    const QString text = u"Lexivorn v1.0 alphabetizes your text lists."_s % blankLine
+            % u"Written by the Lexivorn developers."_s % blankLine
+            % u"Report bugs to:  bugs@lexivorn.example.org"_s % blankLine % AppInfo::RightsNotice
+            % blankLine;
+    m_host.ShowMessage(text, MessageStyle::Information, u"About "_s % AppInfo::DisplayName);
+}

@@ -28,7 +28,7 @@ public:
     CommonDialog &CommonDialog2() { return m_saveDialog; }
     StatusPanels &StatusBar1() { return *m_statusBar; }
     // The progress window, while one is loaded.
-    Form2 *progressWindow() const { return m_form2; }
+    Form2 *progressWindow() const;
 
     QString SavePath;
 
@@ -45,7 +45,10 @@ public:
 
 private:
     void Form_Load();
+    void createList();
+    void createStatusBar();
     void createMenuBar();
+    void setFixedClientSize();
     void showProgressWindow();
 
     HostUi &m_host;

@@ -1,3 +1,4 @@
+#include "appinfo.h"
 #include "form1.h"
 #include "qthostui.h"
 
@@ -6,6 +7,10 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    AppInfo::applyApplicationInfo();
+    // Hiding the main window while the progress window plays, or having no
+    // window shown for a moment, must not end the program: only Exit does.
+    QApplication::setQuitOnLastWindowClosed(false);
     QtHostUi host;
     Form1 form1(host);
     form1.show();

@@ -1,1 +1,96 @@
 #include "statuspanels.h"
+
+#include "appinfo.h"
+#include "twips.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+#include <QResizeEvent>
+#include <QTime>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct PanelLayout
+{
+    int widthTwips;
+    const char16_t *accessibleName;
+    const char16_t *toolTip;
+};
+
+constexpr PanelLayout Panels[4] = {
+        {3000, u"Rights notice", nullptr}, // the tooltip repeats the notice itself
+        {1990, u"Entry count", u"How many entries in the current list"},
+        {1440, u"Current time", u"Current time"},
+        {1440, u"Current date", u"Current date"},
+};
+
+// The gap between two panels, in pixels.
+constexpr int PanelGap = 1;
+
+} // namespace
+
+StatusPanels::StatusPanels(QWidget *parent)
+    : QStatusBar(parent)
+{
+    setSizeGripEnabled(false);
+    // The panels are placed by hand: the bar's own layout keeps several
+    // pixels between items and would push the four panels past the width of
+    // the window they were measured for.
+    for (int i = 0; i < 4; ++i) {
+        auto *label = new QLabel(this);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setFixedWidth(twipsToPixelsX(this, Panels[i].widthTwips));
+        label->setAccessibleName(QString::fromUtf16(Panels[i].accessibleName));
+        if (Panels[i].toolTip)
+            label->setToolTip(QString::fromUtf16(Panels[i].toolTip));
+        m_panels[i] = label;
+    }
+    setPanelText(1, AppInfo::RightsNotice.toString());
+    m_panels[0]->setToolTip(AppInfo::RightsNotice.toString());
+
+    m_clock = new QTimer(this);
+    m_clock->setSingleShot(true);
+    m_clock->setTimerType(Qt::PreciseTimer);
+    connect(m_clock, &QTimer::timeout, this, &StatusPanels::refreshClock);
+    refreshClock();
+}
+
+void StatusPanels::setPanelText(int panel, const QString &text)
+{
+    m_panels[panel - 1]->setText(text);
+}
+
+QString StatusPanels::panelText(int panel) const
+{
+    return m_panels[panel - 1]->text();
+}
+
+QLabel *StatusPanels::panel(int panel) const
+{
+    return m_panels[panel - 1];
+}
+
+void StatusPanels::resizeEvent(QResizeEvent *event)
+{
+    QStatusBar::resizeEvent(event);
+    int x = 0;
+    for (QLabel *label : m_panels) {
+        label->setGeometry(x, 0, label->width(), height());
+        x += label->width() + PanelGap;
+    }
+}
+
+void StatusPanels::refreshClock()
+{
+    const QLocale locale;
+    setPanelText(3, locale.toString(QTime::currentTime(), QLocale::ShortFormat));
+    setPanelText(4, locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+    // Wake just past the next minute boundary rather than polling: the
+    // panels show hours and minutes, so nothing changes in between.
+    const int msecsIntoMinute = QTime::currentTime().msecsSinceStartOfDay() % 60'000;
+    m_clock->start(60'000 - msecsIntoMinute + 20);
+}

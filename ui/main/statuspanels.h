@@ -3,6 +3,7 @@
 #include <QStatusBar>
 
 class QLabel;
+class QResizeEvent;
 class QTimer;
 
 // The main window's status bar: four fixed-width panels numbered from 1,
@@ -19,6 +20,9 @@ public:
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
     QLabel *panel(int panel) const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void refreshClock();

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QWidget>
+#include <QtMath>
+
+// Window layouts are drawn in twips, 1/1440 inch; the screen's logical
+// resolution turns them into pixels (15 twips to the pixel at 96 DPI).
+inline int twipsToPixelsX(const QWidget *widget, int twips)
+{
+    return qRound(twips * widget->logicalDpiX() / 1440.0);
+}
+
+inline int twipsToPixelsY(const QWidget *widget, int twips)
+{
+    return qRound(twips * widget->logicalDpiY() / 1440.0);
+}
