@@ -37,7 +37,10 @@ seed utf16le '\xff\xfea\x00\r\x00\n\x00'
 seed invalid-utf8 '\xc0\xaf\r\n\xed\xa0\x80\r\n\xf4\x90\x80\x80\r\n\xc3\r\n'
 seed punctuation 'a-b\r\na b\r\nab\r\na.b\r\n1a\r\n10\r\n9\r\n'
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/lexivorn-fuzz.XXXXXX")
+# Each input is written, saved and read back: keep those files in memory.
+scratch=/dev/shm
+[[ -d $scratch && -w $scratch ]] || scratch=${TMPDIR:-/tmp}
+tmp=$(mktemp -d "$scratch/lexivorn-fuzz.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
 echo "Fuzzing lexivorn_fuzz_listfile for ${seconds}s (max_len $max_len)"
