@@ -112,8 +112,16 @@ def choose_file(s, title, path, overwrite=None):
 
 def cancel_dialog(s, title):
     dialog = s.wait_window(title)
-    s.key(dialog, "Escape")
-    s.wait_gone(dialog, what=f'the "{title}" dialog to close on Escape')
+    # A completion popup of the file name field takes the first Escape;
+    # a person presses it again.
+    for attempt in range(3):
+        s.key(dialog, "Escape")
+        try:
+            s.wait_gone(dialog, timeout=2, what=f'the "{title}" dialog to close on Escape')
+            return
+        except E2EFailure:
+            if attempt == 2:
+                raise
 
 
 def progress_windows(s):

@@ -27,6 +27,11 @@ def run(s):
     menu = person.Menu(s)
     menu.centres()
 
+    actions = s.x("xprop", "-id", str(s.main_window), "_NET_WM_ALLOWED_ACTIONS")
+    for action in ("_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ"):
+        if action in actions:
+            raise E2EFailure(f"the window manager offers {action} on the fixed-size window")
+
     s.x("wmctrl", "-i", "-c", hex(s.main_window))
     stays_shown(s, "the window manager's close request")
 
@@ -37,6 +42,14 @@ def run(s):
     menu.click("About")
     person.answer_message(s, "About Lexivorn v1.0")
     stays_shown(s, "About")
+
+    # The bar works from the keyboard too: Alt reaches it, the arrows pass
+    # over the greyed bars, Return acts.
+    s.key(s.main_window, "alt", "Right", "Right", "Right", "Return")
+    person.answer_message(s, "About Lexivorn v1.0")
+    s.key(s.main_window, "alt", "Right", "Return")
+    person.answer_message(s, "Error")  # Save with nothing to save
+    stays_shown(s, "the menu bar used from the keyboard")
 
     # The greyed bars do nothing.
     for index, item in enumerate(xs.MENU_ITEMS):

@@ -1,0 +1,94 @@
+"""A person's whole session through the real dialogs: two Opens merged, a
+menu Save to a name without ".txt", an Open answered Yes with a save, a
+cancelled Open, About and Exit. Saves the pictures a person would look at."""
+
+import os
+import sys
+import time
+
+import person
+import x11session as xs
+from x11session import E2EFailure, log, wait_until
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def run(s):
+    files = os.path.join(s.tmp, "my lists")
+    os.makedirs(files)
+    fruit = write(os.path.join(files, "fruit.txt"), b"pear\r\nApple\r\nbanana\r\n")
+    more = write(os.path.join(files, "more.txt"), b"cherry\r\napricot")
+    last = write(os.path.join(files, "last.txt"), b"Zucchini\r\n")
+
+    s.start_program()
+    menu = person.Menu(s)
+
+    # Nothing to save yet: a message and no dialog.
+    menu.click("Save")
+    person.answer_message(s, "Error")
+    if s.visible_windows(xs.SAVE_TITLE):
+        raise E2EFailure("Save with an empty list showed the save dialog")
+
+    prompt = person.open_file(s, menu, fruit, shot_progress="progress-window")
+    s.screenshot("finished-prompt")
+    person.answer_no(s, prompt)
+    prompt = person.open_file(s, menu, more)
+    person.answer_no(s, prompt)
+    s.screenshot("main-window-with-list", s.main_window)
+
+    # The save dialog adds the ".txt" the person left out.
+    person.menu_save(s, menu, os.path.join(files, "merged"))
+    saved = os.path.join(files, "merged.txt")
+    if not os.path.exists(saved):
+        raise E2EFailure(f"no {saved} after saving to a name without .txt: "
+                         f"{sorted(os.listdir(files))}")
+    expected = b"Apple\r\napricot\r\nbanana\r\ncherry\r\npear\r\n"
+    with open(saved, "rb") as f:
+        got = f.read()
+    if got != expected:
+        raise E2EFailure(f"merged.txt holds {got!r}, expected {expected!r}")
+    log("merged.txt holds the five lines in order")
+
+    # Open again and answer Yes: the prompted save writes all six.
+    prompt = person.open_file(s, menu, last)
+    answered = os.path.join(files, "all of it.txt")
+    person.answer_yes_and_save(s, prompt, answered)
+    with open(answered, "rb") as f:
+        got = f.read()
+    if got != expected + b"Zucchini\r\n":
+        raise E2EFailure(f"all of it.txt holds {got!r}")
+    log("the prompted save wrote the six lines in order")
+
+    # A cancelled Open changes nothing: no progress window, no prompt, the
+    # main window stays, and the list is as it was.
+    before = sorted(os.listdir(files))
+    menu.click("Open")
+    person.cancel_dialog(s, xs.OPEN_TITLE)
+    deadline = time.monotonic() + 1.5
+    while time.monotonic() < deadline:
+        if s.visible_windows() != [s.main_window]:
+            raise E2EFailure(f"after a cancelled Open: windows {s.visible_windows()}")
+        time.sleep(xs.POLL)
+    person.menu_save(s, menu, answered, overwrite=True)
+    with open(answered, "rb") as f:
+        if f.read() != expected + b"Zucchini\r\n":
+            raise E2EFailure("the list changed after a cancelled Open")
+    if sorted(os.listdir(files)) != before:
+        raise E2EFailure("a cancelled Open or the overwrite left new files behind")
+    log("a cancelled Open changed nothing")
+
+    menu.click("About")
+    person.answer_message(s, "About Lexivorn v1.0", shot="about-box")
+
+    menu.click("Exit")
+    status = s.wait_exit()
+    if status != 0:
+        raise E2EFailure(f"Exit ended the program with status {status}")
+
+
+if __name__ == "__main__":
+    sys.exit(xs.main(run, "session"))
