@@ -5,6 +5,7 @@
 #include "form1.h"
 #include "hostui.h"
 #include "listfile.h"
+#include "twips.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -21,24 +22,18 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int TickInterval = 120; // milliseconds
-constexpr int TwipsPerInch = 1440;
-
-// A layout position or size in twips, as pixels at the given dots per inch.
-int twipsToPixels(int twips, qreal dotsPerInch)
-{
-    return qRound(twips * dotsPerInch / TwipsPerInch);
-}
 
 } // namespace
 
 Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
     : QWidget(parent,
-              // A borderless utility window: the window manager draws no
-              // caption or close control (openbox included), and taskbars and
-              // pagers leave utility windows out, so it gets no taskbar button.
-              // Unlike a splash screen it still stacks and takes focus like an
-              // ordinary window, and the application never counts it when
-              // deciding whether its last window has closed.
+              // A borderless utility window. Window managers (openbox among
+              // them) draw no caption or close control for it, and Qt marks it
+              // transient for the application, which taskbars and pagers leave
+              // out, so it gets no taskbar button.
+              // It stays an ordinary stacked, focusable window, which a splash
+              // screen is not everywhere, and it never counts as the
+              // application's last window, so closing it cannot end the program.
               Qt::Tool | Qt::FramelessWindowHint)
     , m_form1(form1)
     , m_host(host)
@@ -49,12 +44,9 @@ Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
     font.setBold(true);
     setFont(font);
 
-    const QScreen *const screen = this->screen();
-    const qreal dpiX = screen->logicalDotsPerInchX();
-    const qreal dpiY = screen->logicalDotsPerInchY();
-    const auto twipsRect = [dpiX, dpiY](int left, int top, int width, int height) {
-        return QRect(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
-                     twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
+    const auto twipsRect = [this](int left, int top, int width, int height) {
+        return QRect(twipsToPixelsX(this, left), twipsToPixelsY(this, top),
+                     twipsToPixelsX(this, width), twipsToPixelsY(this, height));
     };
 
     // The button exists only so the prompted save has a click action; the user
@@ -86,9 +78,11 @@ Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
     m_progressBar->setAccessibleName(u"Sorting progress"_s);
     m_label->setBuddy(m_progressBar);
 
-    setFixedSize(twipsToPixels(4470, dpiX), twipsToPixels(870, dpiY));
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                    screen->availableGeometry()));
+    setFixedSize(twipsToPixelsX(this, 4470), twipsToPixelsY(this, 870));
+    if (const QScreen *const screen = this->screen())
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                 screen->availableGeometry())
+                     .topLeft());
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(u"Timer1"_s);
