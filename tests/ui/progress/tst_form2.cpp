@@ -81,12 +81,10 @@ private slots:
     void ticks_data();
     void ticks();
     void lastTickPromptsWithMainWindowBack();
-    void answerNoSavesNothing();
-    void answerYesSaves_data();
-    void answerYesSaves();
-    void cancelledSaveWritesNothing();
-    void failedSaveIsReportedAndUnloads_data();
-    void failedSaveIsReportedAndUnloads();
+    void promptAnswered_data();
+    void promptAnswered();
+    void promptedSaveNotDone_data();
+    void promptedSaveNotDone();
     void closedBeforeFinishBringsMainWindowBack_data();
     void closedBeforeFinishBringsMainWindowBack();
     void closeDuringPromptWaitsForFinish();
@@ -213,43 +211,40 @@ void tst_Form2::lastTickPromptsWithMainWindowBack()
     QVERIFY(timerStopped);
 }
 
-void tst_Form2::answerNoSavesNothing()
+void tst_Form2::promptAnswered_data()
 {
-    ProgressRun run("pear\r\napple\r\nfig\r\n");
-    run.host.replies.enqueue(MessageReply::No);
-    run.host.saveNames.enqueue(run.dir.filePath(u"out.txt"_s));
-    run.tick(50);
-    QTRY_VERIFY(run.form2.isNull());
-    QCOMPARE(run.host.calls.size(), 1);
-    QVERIFY(!QFile::exists(run.dir.filePath(u"out.txt"_s)));
-    QVERIFY(run.form1.isVisible());
-    QCOMPARE(run.form1.List1().rowCount(), 3);
-}
-
-void tst_Form2::answerYesSaves_data()
-{
+    QTest::addColumn<int>("reply");
     QTest::addColumn<QByteArray>("listFile");
-    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QByteArray>("saved"); // null: nothing may be written
 
-    QTest::newRow("three entries")
-            << QByteArray("pear\r\napple\r\nfig") << QByteArray("apple\r\nfig\r\npear\r\n");
+    const QByteArray three = "pear\r\napple\r\nfig";
+    QTest::newRow("No") << MessageReply::No << three << QByteArray();
+    QTest::newRow("Yes") << MessageReply::Yes << three << QByteArray("apple\r\nfig\r\npear\r\n");
     // Unlike the menu's Save, the prompt does not refuse an empty list.
-    QTest::newRow("empty list") << QByteArray() << QByteArray("");
+    QTest::newRow("Yes, empty list") << MessageReply::Yes << QByteArray() << QByteArray("");
 }
 
-void tst_Form2::answerYesSaves()
+void tst_Form2::promptAnswered()
 {
+    QFETCH(int, reply);
     QFETCH(QByteArray, listFile);
     QFETCH(QByteArray, saved);
 
     ProgressRun run(listFile);
+    const int entries = run.form1.List1().rowCount();
     const QString target = run.dir.filePath(u"sorted.txt"_s);
-    run.host.replies.enqueue(MessageReply::Yes);
+    run.host.replies.enqueue(reply);
     run.host.saveNames.enqueue(target);
     run.tick(50);
-    QCOMPARE(run.form2->SavePath, target);
     QTRY_VERIFY(run.form2.isNull());
+    QVERIFY(run.form1.isVisible());
+    QCOMPARE(run.form1.List1().rowCount(), entries);
 
+    if (saved.isNull()) {
+        QCOMPARE(run.host.calls.size(), 1);
+        QVERIFY(!QFile::exists(target));
+        return;
+    }
     QCOMPARE(run.host.calls.size(), 3);
     QCOMPARE(run.host.calls.at(1).kind, HostCall::SaveDialog);
     const HostCall done = run.host.calls.at(2);
@@ -258,64 +253,58 @@ void tst_Form2::answerYesSaves()
     QCOMPARE(done.title, u"Finished"_s);
     QVERIFY(QFile::exists(target));
     QCOMPARE(readFile(target), saved);
-    QVERIFY(run.form1.isVisible());
 }
 
-void tst_Form2::cancelledSaveWritesNothing()
+void tst_Form2::promptedSaveNotDone_data()
 {
+    QTest::addColumn<QString>("saveName"); // empty: the dialog was cancelled
+    QTest::addColumn<QString>("blocker"); // an existing file that must stay as it was
+
+    QTest::newRow("dialog cancelled") << QString() << QString();
+    QTest::newRow("folder is a regular file") << u"notafolder/out.txt"_s << u"notafolder"_s;
+    QTest::newRow("target is a folder") << u"afolder"_s << QString();
+}
+
+void tst_Form2::promptedSaveNotDone()
+{
+    QFETCH(QString, saveName);
+    QFETCH(QString, blocker);
+
+    ProgressRun run("pear\r\napple\r\n");
     QTemporaryDir out;
-    ProgressRun run("pear\r\n");
+    const QByteArray original = "kept as it was\r\n";
+    if (!blocker.isEmpty())
+        QVERIFY(writeFile(out.filePath(blocker), original));
+    QVERIFY(QDir(out.path()).mkpath(u"afolder"_s));
+    const QString target = saveName.isEmpty() ? QString() : out.filePath(saveName);
     run.host.replies.enqueue(MessageReply::Yes);
-    run.host.saveNames.enqueue(QString());
+    run.host.saveNames.enqueue(target);
+    // A cancelled dialog must not write some proposed name into the current folder.
     const QString wasCurrent = QDir::currentPath();
     QVERIFY(QDir::setCurrent(out.path()));
     run.tick(50);
     QTRY_VERIFY(run.form2.isNull());
     QVERIFY(QDir::setCurrent(wasCurrent));
 
-    QCOMPARE(run.host.calls.size(), 2);
-    QCOMPARE(run.host.calls.at(1).kind, HostCall::SaveDialog);
-    QVERIFY(QDir(out.path()).isEmpty());
     QVERIFY(run.form1.isVisible());
-}
-
-void tst_Form2::failedSaveIsReportedAndUnloads_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("blocker");
-
-    // `blocker` is an existing regular file that must come through unchanged.
-    QTest::newRow("folder is a regular file") << u"notafolder/out.txt"_s << u"notafolder"_s;
-    QTest::newRow("target is a folder") << u"afolder"_s << QString();
-}
-
-void tst_Form2::failedSaveIsReportedAndUnloads()
-{
-    QFETCH(QString, target);
-    QFETCH(QString, blocker);
-
-    ProgressRun run("pear\r\napple\r\n");
-    const QByteArray original = "kept as it was\r\n";
+    QCOMPARE(run.form1.List1().rowCount(), 2);
+    QStringList expectedFiles{u"afolder"_s};
     if (!blocker.isEmpty())
-        QVERIFY(writeFile(run.dir.filePath(blocker), original));
-    QVERIFY(QDir(run.dir.path()).mkpath(u"afolder"_s));
-    const QString targetPath = run.dir.filePath(target);
-
-    run.host.replies.enqueue(MessageReply::Yes);
-    run.host.saveNames.enqueue(targetPath);
-    run.tick(50);
-    QTRY_VERIFY(run.form2.isNull());
-
+        expectedFiles.append(blocker);
+    QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), expectedFiles);
+    if (!blocker.isEmpty())
+        QCOMPARE(readFile(out.filePath(blocker)), original);
+    if (target.isEmpty()) {
+        QCOMPARE(run.host.calls.size(), 2);
+        QCOMPARE(run.host.calls.at(1).kind, HostCall::SaveDialog);
+        return;
+    }
     QCOMPARE(run.host.calls.size(), 3);
     const HostCall error = run.host.calls.at(2);
     QCOMPARE(error.kind, HostCall::Message);
     QCOMPARE(error.title, u"Error"_s);
     QCOMPARE(error.style, MessageStyle::OkOnly);
-    QVERIFY2(error.prompt.contains(QFileInfo(targetPath).fileName()), qPrintable(error.prompt));
-    QVERIFY(run.form1.isVisible());
-    QCOMPARE(run.form1.List1().rowCount(), 2);
-    if (!blocker.isEmpty())
-        QCOMPARE(readFile(run.dir.filePath(blocker)), original);
+    QVERIFY2(error.prompt.contains(QFileInfo(target).fileName()), qPrintable(error.prompt));
 }
 
 void tst_Form2::closedBeforeFinishBringsMainWindowBack_data()
