@@ -48,10 +48,11 @@ QString fileErrorText(const QString &what, const FileResult &result)
 
 Form1::Form1(HostUi &host, QWidget *parent)
     // A tool window gets no taskbar button from desktops that honour the
-    // window type (on X11 it is a utility window; on Windows a tool window),
-    // and unlike a hand-set skip-taskbar state it survives every hide and
-    // show. It still takes the focus like any other window. Only the title,
-    // with the window menu, is asked for: no minimize or maximize button.
+    // window type (on X11 a utility window, on Windows a tool window), and
+    // unlike a hand-set skip-taskbar state it survives every hide and show.
+    // Under openbox it still takes the focus and its menu bar the keyboard.
+    // Only the title and the window menu are asked for: no minimize or
+    // maximize button where the window manager heeds the hints.
     : QMainWindow(parent,
                   Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint)
@@ -149,9 +150,11 @@ void Form1::setFixedClientSize()
     centralWidget()->setFixedSize(width, listAreaHeight);
     m_statusBar->setFixedHeight(height - listAreaHeight);
     setFixedSize(width, menuBar()->heightForWidth(width) + height);
-    // First shown centred on the screen.
+    // First shown centred on the screen. The frame the window manager adds
+    // is not known before the first showing, so the window itself is centred.
     if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
 }
 
 void Form1::reportReadError(const FileResult &result)
