@@ -1,0 +1,187 @@
+#include "entrylist.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<QByteArray> itemsOf(const EntryList &list)
+{
+    QList<QByteArray> items;
+    for (qint16 i = 0; i < list.Count(); ++i)
+        items << list.Item(i);
+    return items;
+}
+
+QList<QByteArray> split(const char *entries)
+{
+    if (!*entries)
+        return {};
+    return QByteArray(entries).split('|');
+}
+
+const QLocale enUS(u"en_US"_s);
+
+} // namespace
+
+class tst_EntryList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addOneByOne_data();
+    void addOneByOne();
+    void batchMatchesOneByOne_data();
+    void batchMatchesOneByOne();
+    void batchMatchesOneByOneOnRandomLists_data();
+    void batchMatchesOneByOneOnRandomLists();
+    void keepsBytesAndShowsText();
+    void capacity();
+};
+
+// Entries are separated by '|' in the table.
+void tst_EntryList::addOneByOne_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QList<QByteArray>>("added");
+    QTest::addColumn<QList<QByteArray>>("ordered");
+
+    for (const QString &locale : {u"C"_s, u"en_US"_s}) {
+        const auto row = [&](const char *name, const char *added, const char *ordered) {
+            QTest::addRow("%s %s", qPrintable(locale), name)
+                    << locale << split(added) << split(ordered);
+        };
+        row("b A c", "b|A|c", "A|b|c");
+        row("apple and Apple both stay", "apple|Apple", "apple|Apple");
+        row("equal entries keep arrival order", "APPLE|b|apple|Apple|a", "a|APPLE|apple|Apple|b");
+        row("empty entry first", "b|a||", "||a|b");
+        row("leading space first", "apple| zebra", " zebra|apple");
+        row("prefix first", "apple|app", "app|apple");
+        row("second file merges", "d|b|f|c|a|e", "a|b|c|d|e|f");
+    }
+}
+
+void tst_EntryList::addOneByOne()
+{
+    QFETCH(QString, locale);
+    QFETCH(QList<QByteArray>, added);
+    QFETCH(QList<QByteArray>, ordered);
+
+    EntryList list(locale == u"C" ? QLocale::c() : QLocale(locale));
+    for (const QByteArray &entry : added)
+        QVERIFY(list.Add(entry));
+    QCOMPARE(itemsOf(list), ordered);
+}
+
+void tst_EntryList::batchMatchesOneByOne_data()
+{
+    QTest::addColumn<QList<QByteArray>>("existing");
+    QTest::addColumn<QList<QByteArray>>("batch");
+
+    const auto row = [](const char *name, const char *existing, const char *batch) {
+        QTest::newRow(name) << split(existing) << split(batch);
+    };
+    row("into empty list", "", "c|a|b");
+    row("empty batch", "a|b", "");
+    row("equals in list and batch", "apple|Apple|b", "APPLE|apple|a|b|B");
+    row("equals within batch", "", "x|X|x|a|A|a");
+    row("batch all before", "x|y|z", "c|b|a");
+    row("batch all after", "a|b|c", "z|y|x");
+    row("interleaved", "b|d|f", "g|e|c|a");
+    row("empty and spaces", "a| b|", "|  | a|");
+    row("accents", "e|f|eb", "é|éa|E|É");
+}
+
+void tst_EntryList::batchMatchesOneByOne()
+{
+    QFETCH(QList<QByteArray>, existing);
+    QFETCH(QList<QByteArray>, batch);
+
+    EntryList single(enUS);
+    EntryList batched(enUS);
+    QVERIFY(single.Add(existing));
+    QVERIFY(batched.Add(existing));
+    for (const QByteArray &entry : batch)
+        QVERIFY(single.Add(entry));
+    QVERIFY(batched.Add(batch));
+    QCOMPARE(itemsOf(batched), itemsOf(single));
+}
+
+void tst_EntryList::batchMatchesOneByOneOnRandomLists_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<quint32>("seed");
+    for (const QString &locale : {u"C"_s, u"en_US"_s, u"sv_SE"_s}) {
+        for (quint32 seed : {1u, 2u, 3u})
+            QTest::addRow("%s seed %u", qPrintable(locale), seed) << locale << seed;
+    }
+}
+
+// Few distinct letters make many entries equal, which is where arrival order
+// can go wrong.
+void tst_EntryList::batchMatchesOneByOneOnRandomLists()
+{
+    QFETCH(QString, locale);
+    QFETCH(quint32, seed);
+
+    QRandomGenerator random(seed);
+    const QList<QByteArray> letters = {"a", "A", "b", " ", "\xC3\xA9", "\xC3\x89", "e", "\xE9"};
+    const auto randomEntries = [&](int count) {
+        QList<QByteArray> entries;
+        for (int i = 0; i < count; ++i) {
+            QByteArray entry;
+            for (int length = random.bounded(4); length > 0; --length)
+                entry += letters[random.bounded(int(letters.size()))];
+            entries << entry;
+        }
+        return entries;
+    };
+
+    const QLocale chosen = locale == u"C" ? QLocale::c() : QLocale(locale);
+    EntryList single(chosen);
+    EntryList batched(chosen);
+    for (int round = 0; round < 4; ++round) {
+        const QList<QByteArray> batch = randomEntries(200);
+        for (const QByteArray &entry : batch)
+            QVERIFY(single.Add(entry));
+        QVERIFY(batched.Add(batch));
+    }
+    QCOMPARE(itemsOf(batched), itemsOf(single));
+}
+
+void tst_EntryList::keepsBytesAndShowsText()
+{
+    EntryList list(enUS);
+    const QByteArray latin1("caf\xE9\t", 5);
+    const QByteArray withNul("a\0b", 3);
+    QVERIFY(list.Add(QList<QByteArray>{latin1, withNul}));
+    QCOMPARE(list.Item(0), withNul);
+    QCOMPARE(list.Item(1), latin1);
+    QCOMPARE(list.Text(1), u"café\t"_s);
+}
+
+void tst_EntryList::capacity()
+{
+    EntryList list(QLocale::c());
+    QList<QByteArray> lines(EntryList::MaxCount - 1, "line"_ba);
+    QVERIFY(list.Add(lines));
+    QCOMPARE(list.Room(), qint16(1));
+
+    // A batch larger than the room adds nothing at all.
+    QVERIFY(!list.Add(QList<QByteArray>{"a", "b"}));
+    QCOMPARE(list.Count(), qint16(EntryList::MaxCount - 1));
+
+    QVERIFY(list.Add("a"_ba));
+    QCOMPARE(list.Count(), EntryList::MaxCount);
+    QCOMPARE(list.Room(), qint16(0));
+    QVERIFY(!list.Add("b"_ba));
+    QVERIFY(!list.Add(QList<QByteArray>{"b"}));
+    QVERIFY(list.Add(QList<QByteArray>()));
+    QCOMPARE(list.Count(), EntryList::MaxCount);
+    QCOMPARE(list.Item(0), "a"_ba);
+}
+
+QTEST_APPLESS_MAIN(tst_EntryList)
+#include "tst_entrylist.moc"

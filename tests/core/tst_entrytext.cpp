@@ -1,0 +1,62 @@
+#include "entrytext.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_EntryText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decode_data();
+    void decode();
+    void everySingleByteDecodes();
+};
+
+void tst_EntryText::decode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("ascii with tab") << "a\tb"_ba << u"a\tb"_s;
+    QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QStringView(u"a\0b", 3).toString();
+    QTest::newRow("utf-8 two bytes") << "caf\xC3\xA9"_ba << u"café"_s;
+    QTest::newRow("utf-8 three bytes") << "\xE2\x82\xAC"_ba << u"€"_s;
+    QTest::newRow("utf-8 four bytes") << "\xF0\x9F\x98\x80"_ba << u"\U0001F600"_s;
+    QTest::newRow("utf-8 largest code point") << "\xF4\x8F\xBF\xBF"_ba << u"\U0010FFFF"_s;
+    QTest::newRow("latin-1 e acute") << "caf\xE9"_ba << u"café"_s;
+    QTest::newRow("windows-1252 euro and quotes") << "\x80\x93\x94"_ba << u"€“”"_s;
+    QTest::newRow("windows-1252 undefined bytes")
+            << "\x81\x8D\x8F\x90\x9D"_ba << u"\u0081\u008D\u008F\u0090\u009D"_s;
+    QTest::newRow("overlong slash") << "\xC0\xAF"_ba << u"À¯"_s;
+    QTest::newRow("overlong three bytes") << "\xE0\x80\xAF"_ba << u"à€¯"_s;
+    QTest::newRow("overlong four bytes") << "\xF0\x80\x80\xAF"_ba << u"ð€€¯"_s;
+    QTest::newRow("surrogate") << "\xED\xA0\x80"_ba << u"í\u00A0€"_s;
+    QTest::newRow("past U+10FFFF") << "\xF4\x90\x80\x80"_ba << u"ô\u0090€€"_s;
+    QTest::newRow("truncated sequence") << "ab\xC3"_ba << u"abÃ"_s;
+    QTest::newRow("stray continuation byte") << "\xA9t\xE9"_ba << u"©té"_s;
+    // One invalid byte makes the whole line Windows-1252, so its valid
+    // UTF-8 pairs show as two characters each.
+    QTest::newRow("mixed valid and invalid") << "\xC3\xA9\xE9"_ba << u"Ã©é"_s;
+}
+
+void tst_EntryText::decode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(decodeEntry(bytes), text);
+}
+
+void tst_EntryText::everySingleByteDecodes()
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        const QString text = decodeEntry(QByteArray(1, char(byte)));
+        QCOMPARE(text.size(), 1);
+        QVERIFY2(text.at(0) != QChar::ReplacementCharacter, QByteArray::number(byte));
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_EntryText)
+#include "tst_entrytext.moc"
