@@ -1,0 +1,117 @@
+#include "entrylistmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+class tst_EntryListModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startsEmpty();
+    void addFileShowsEntriesInOrder();
+    void viewIsToldOncePerFile_data();
+    void viewIsToldOncePerFile();
+    void veryLongEntryIsCutForDisplay();
+
+private:
+    QString writeFile(const QString &name, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_EntryListModel::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString tst_EntryListModel::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+static QStringList shownRows(const QAbstractItemModel &model)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows.append(model.data(model.index(row, 0)).toString());
+    return rows;
+}
+
+void tst_EntryListModel::startsEmpty()
+{
+    EntryListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.entries().Count(), qint16(0));
+}
+
+void tst_EntryListModel::addFileShowsEntriesInOrder()
+{
+    EntryListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    QVERIFY(model.addFile(writeFile(u"first.txt"_s, "pear\r\napple\r\nfig\r\n")).ok());
+    QCOMPARE(shownRows(model), (QStringList{u"apple"_s, u"fig"_s, u"pear"_s}));
+
+    // A second file merges into the same list; bytes that are not UTF-8 show
+    // as Windows-1252.
+    QVERIFY(model.addFile(writeFile(u"second.txt"_s, "caf\xe9\r\nbanana")).ok());
+    QCOMPARE(shownRows(model),
+             (QStringList{u"apple"_s, u"banana"_s, u"café"_s, u"fig"_s, u"pear"_s}));
+    QCOMPARE(model.data(model.index(0, 0), Qt::EditRole), QVariant());
+    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+}
+
+void tst_EntryListModel::viewIsToldOncePerFile_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("many lines") << QByteArray("c\r\nb\r\na\r\nd\r\ne\r\n") << 5;
+    QTest::newRow("empty file") << QByteArray() << 0;
+}
+
+void tst_EntryListModel::viewIsToldOncePerFile()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, rows);
+
+    EntryListModel model;
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+    QVERIFY(model.addFile(writeFile(u"list.txt"_s, contents)).ok());
+    QCOMPARE(resets.size(), 1);
+    QCOMPARE(inserts.size(), 0);
+    QCOMPARE(model.rowCount(), rows);
+}
+
+void tst_EntryListModel::veryLongEntryIsCutForDisplay()
+{
+    EntryListModel model;
+    const QByteArray line = "x" + QByteArray(1'000'000, 'y');
+    QVERIFY(model.addFile(writeFile(u"long.txt"_s, line)).ok());
+    QCOMPARE(model.rowCount(), 1);
+    // The entry itself is kept whole; only what is shown is cut.
+    QCOMPARE(model.entries().Item(0), line);
+    const QString shown = model.data(model.index(0, 0)).toString();
+    QVERIFY(shown.startsWith(u"xyyy"_s));
+    QVERIFY(shown.size() >= 1000);
+    QVERIFY(shown.size() < 10'000);
+}
+
+QTEST_MAIN(tst_EntryListModel)
+#include "tst_entrylistmodel.moc"

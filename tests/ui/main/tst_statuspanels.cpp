@@ -1,0 +1,115 @@
+#include "statuspanels.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+#include <QTest>
+#include <QTime>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class tst_StatusPanels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void panels_data();
+    void panels();
+    void panelsFitInsideTheBar();
+    void clockShowsShortTimeAndDate();
+    void clockWakesAtTheNextMinute();
+};
+
+void tst_StatusPanels::initTestCase()
+{
+    StatusPanels bar;
+    QCOMPARE(bar.logicalDpiX(), 96);
+}
+
+void tst_StatusPanels::panels_data()
+{
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("accessibleName");
+
+    const QString notice = u"Copyright (C) 2026 The Lexivorn developers"_s;
+    QTest::newRow("1 rights notice") << 1 << 200 << notice << u"Rights notice"_s;
+    QTest::newRow("2 entry count")
+            << 2 << 133 << u"How many entries in the current list"_s << u"Entry count"_s;
+    QTest::newRow("3 time") << 3 << 96 << u"Current time"_s << u"Current time"_s;
+    QTest::newRow("4 date") << 4 << 96 << u"Current date"_s << u"Current date"_s;
+}
+
+void tst_StatusPanels::panels()
+{
+    QFETCH(int, panel);
+    QFETCH(int, width);
+    QFETCH(QString, toolTip);
+    QFETCH(QString, accessibleName);
+
+    StatusPanels bar;
+    const QLabel *label = bar.panel(panel);
+    QVERIFY(label);
+    QCOMPARE(label->width(), width);
+    QCOMPARE(label->minimumWidth(), width);
+    QCOMPARE(label->toolTip(), toolTip);
+    QCOMPARE(label->accessibleName(), accessibleName);
+    QCOMPARE(label->frameShadow(), QFrame::Sunken);
+    if (panel <= 2) // panel 1 shows its notice; panel 2 is empty until an Open
+        QCOMPARE(bar.panelText(panel), panel == 1 ? toolTip : QString());
+}
+
+void tst_StatusPanels::panelsFitInsideTheBar()
+{
+    StatusPanels bar;
+    bar.setFixedSize(529, 17);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QVERIFY(!bar.isSizeGripEnabled());
+    QCOMPARE(bar.panel(1)->x(), 0);
+    for (int panel = 1; panel <= 4; ++panel) {
+        const QRect geometry = bar.panel(panel)->geometry();
+        QVERIFY2(bar.rect().contains(geometry), qPrintable(u"panel %1"_s.arg(panel)));
+        QCOMPARE(geometry.height(), bar.height());
+        if (panel > 1)
+            QVERIFY(geometry.left() > bar.panel(panel - 1)->geometry().right());
+    }
+}
+
+void tst_StatusPanels::clockShowsShortTimeAndDate()
+{
+    const QLocale locale;
+    // The minute may turn while the bar is built: either side will do.
+    const QString timeBefore = locale.toString(QTime::currentTime(), QLocale::ShortFormat);
+    const QString dateBefore = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
+    StatusPanels bar;
+    const QString timeAfter = locale.toString(QTime::currentTime(), QLocale::ShortFormat);
+    const QString dateAfter = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
+
+    QVERIFY2(bar.panelText(3) == timeBefore || bar.panelText(3) == timeAfter,
+             qPrintable(bar.panelText(3)));
+    QVERIFY2(bar.panelText(4) == dateBefore || bar.panelText(4) == dateAfter,
+             qPrintable(bar.panelText(4)));
+    QVERIFY(!bar.panelText(3).isEmpty());
+    QVERIFY(!bar.panelText(4).isEmpty());
+}
+
+void tst_StatusPanels::clockWakesAtTheNextMinute()
+{
+    StatusPanels bar;
+    const QList<QTimer *> timers = bar.findChildren<QTimer *>();
+    QCOMPARE(timers.size(), 1);
+    const QTimer *clock = timers.first();
+    QVERIFY(clock->isActive());
+    QVERIFY(clock->isSingleShot());
+    const int untilNextMinute = 60'000 - QTime::currentTime().msecsSinceStartOfDay() % 60'000;
+    // Compared round the minute, in case it turned in between.
+    const int difference = (clock->remainingTime() - untilNextMinute + 90'000) % 60'000 - 30'000;
+    QVERIFY2(qAbs(difference) < 500, qPrintable(QString::number(clock->remainingTime())));
+}
+
+QTEST_MAIN(tst_StatusPanels)
+#include "tst_statuspanels.moc"
