@@ -1,5 +1,7 @@
 #include "entrytext.h"
 
+#include <QStringDecoder>
+
 namespace {
 
 // Windows-1252 differs from Latin-1 only in 0x80-0x9F. The five bytes it
@@ -76,7 +78,11 @@ QString fromWindows1252(const QByteArray &bytes)
 
 QString decodeEntry(const QByteArray &bytes)
 {
-    if (isStrictUtf8(bytes))
-        return QString::fromUtf8(bytes);
+    if (isStrictUtf8(bytes)) {
+        // QString::fromUtf8() would drop a leading U+FEFF; it is part of
+        // the entry, since a file's own mark never reaches an entry.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8.decode(bytes);
+    }
     return fromWindows1252(bytes);
 }

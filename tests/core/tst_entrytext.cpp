@@ -26,6 +26,9 @@ void tst_EntryText::decode_data()
     QTest::newRow("utf-8 three bytes") << "\xE2\x82\xAC"_ba << u"€"_s;
     QTest::newRow("utf-8 four bytes") << "\xF0\x9F\x98\x80"_ba << u"\U0001F600"_s;
     QTest::newRow("utf-8 largest code point") << "\xF4\x8F\xBF\xBF"_ba << u"\U0010FFFF"_s;
+    QTest::newRow("utf-8 mark at start kept") << "\xEF\xBB\xBF"
+                                                 "a"_ba
+                                              << u"\uFEFFa"_s;
     QTest::newRow("latin-1 e acute") << "caf\xE9"_ba << u"café"_s;
     QTest::newRow("windows-1252 euro and quotes") << "\x80\x93\x94"_ba << u"€“”"_s;
     QTest::newRow("windows-1252 undefined bytes")
