@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
@@ -145,29 +146,27 @@ const Weights &CollationKeyMaker::Private::weightsOf(char32_t codePoint) const
 
 QByteArray CollationKeyMaker::Private::key(const QString &folded) const
 {
-    const QByteArray tieBreak = folded.toUtf8();
-    QByteArray primary;
-    QByteArray secondary;
-    primary.reserve(folded.size() * 2);
-    secondary.reserve(folded.size() + 1);
-
+    // Gathered on the stack: a key is built for every entry of a file.
+    QVarLengthArray<char, 256> primary;
+    QVarLengthArray<char, 256> secondary;
     const char16_t *units = reinterpret_cast<const char16_t *>(folded.utf16());
     const qsizetype size = folded.size();
     for (qsizetype i = 0; i < size;) {
         UChar32 codePoint;
         U16_NEXT(units, i, size, codePoint);
         const Weights &weights = weightsOf(char32_t(codePoint));
-        primary += weights.primary;
-        secondary += weights.secondary;
+        primary.append(weights.primary.constData(), weights.primary.size());
+        secondary.append(weights.secondary.constData(), weights.secondary.size());
     }
 
+    const QByteArray tieBreak = folded.toUtf8();
     QByteArray key;
     key.reserve(primary.size() + secondary.size() + tieBreak.size() + 2);
-    key += primary;
-    key += levelSeparator;
-    key += secondary;
-    key += levelSeparator;
-    key += tieBreak;
+    key.append(primary.constData(), primary.size());
+    key.append(levelSeparator);
+    key.append(secondary.constData(), secondary.size());
+    key.append(levelSeparator);
+    key.append(tieBreak);
     return key;
 }
 

@@ -50,17 +50,21 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
     return 0; // a stray continuation byte, C0, C1 or F5-FF
 }
 
-bool isStrictUtf8(const QByteArray &bytes)
+enum class Encoding { Ascii, Utf8, Other };
+
+Encoding encodingOf(const QByteArray &bytes)
 {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
+    bool ascii = true;
     for (qsizetype i = 0; i < size;) {
         const qsizetype length = sequenceLength(data + i, size - i);
         if (length == 0)
-            return false;
+            return Encoding::Other;
+        ascii = ascii && length == 1;
         i += length;
     }
-    return true;
+    return ascii ? Encoding::Ascii : Encoding::Utf8;
 }
 
 QString fromWindows1252(const QByteArray &bytes)
@@ -78,11 +82,19 @@ QString fromWindows1252(const QByteArray &bytes)
 
 QString decodeEntry(const QByteArray &bytes)
 {
-    if (isStrictUtf8(bytes)) {
-        // QString::fromUtf8() would drop a leading U+FEFF; it is part of
-        // the entry, since a file's own mark never reaches an entry.
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-        return utf8.decode(bytes);
+    switch (encodingOf(bytes)) {
+    case Encoding::Ascii:
+        return QString::fromLatin1(bytes);
+    case Encoding::Utf8:
+        if (bytes.startsWith("\xEF\xBB\xBF")) {
+            // QString::fromUtf8() would drop a leading U+FEFF; here it is
+            // part of the entry, since a file's own mark never reaches one.
+            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+            return utf8.decode(bytes);
+        }
+        return QString::fromUtf8(bytes);
+    case Encoding::Other:
+        break;
     }
     return fromWindows1252(bytes);
 }

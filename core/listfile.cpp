@@ -26,16 +26,21 @@ public:
         : m_room(room)
     { }
 
-    void feed(const QByteArray &bytes)
+    void feed(QByteArrayView bytes)
     {
-        for (const char byte : bytes) {
-            const bool lfOfCrLf = m_afterCr && byte == '\n';
-            m_afterCr = byte == '\r';
-            if (m_afterCr)
-                endLine();
-            else if (!lfOfCrLf)
-                m_current += byte;
+        if (m_afterCr && bytes.startsWith('\n'))
+            bytes = bytes.sliced(1);
+        m_afterCr = false;
+        for (qsizetype cr; (cr = bytes.indexOf('\r')) >= 0;) {
+            m_current += bytes.first(cr);
+            endLine();
+            bytes = bytes.sliced(cr + 1);
+            if (bytes.isEmpty())
+                m_afterCr = true; // an LF at the start of the next piece ends this line
+            else if (bytes.startsWith('\n'))
+                bytes = bytes.sliced(1);
         }
+        m_current += bytes;
     }
 
     // A last line without terminator is still a line; a terminator at the
@@ -58,11 +63,11 @@ private:
             qsizetype end = m_current.size();
             while (end > 0 && m_current.at(end - 1) == ' ')
                 --end;
-            m_lines.append(m_current.left(end));
+            m_lines.append(QByteArray(m_current.constData(), end));
         } else {
             m_lines.clear();
         }
-        m_current.clear();
+        m_current.resize(0); // keeps the capacity for the next line
     }
 
     const qsizetype m_room;
