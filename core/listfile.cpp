@@ -3,6 +3,7 @@
 #include "entrylist.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
