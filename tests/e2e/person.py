@@ -57,12 +57,19 @@ class Menu:
 
     def centres(self):
         if self._centres is None:
-            found = menu_item_centres(self.s)
-            if len(found) != len(xs.MENU_ITEMS):
+            # Right after it maps, the window may not be painted yet.
+            seen = []
+
+            def recognised():
+                seen[:] = [menu_item_centres(self.s)]
+                return len(seen[0]) == len(xs.MENU_ITEMS)
+            try:
+                wait_until(recognised, "the menu bar to show its items", 10)
+            except E2EFailure:
                 self.s.screenshot("menu-bar-not-recognised", self.s.main_window)
                 raise E2EFailure(f"expected {len(xs.MENU_ITEMS)} items in the menu bar, "
-                                 f"saw {len(found)} at {found}")
-            self._centres = found
+                                 f"saw {len(seen[0])} at {seen[0]}")
+            self._centres = seen[0]
         return self._centres
 
     def click(self, item, index=None):
@@ -152,6 +159,10 @@ def open_file(s, menu, path, shot_progress=None):
     prompt = s.wait_window("Finished", PROGRESS_TIMEOUT)
     took = time.monotonic() - started
     log(f"opened {os.path.basename(path)}: prompt after {took:.1f} s")
+    # 50 ticks of 120 ms: a timer never fires early, so well under 6 s
+    # means ticks were skipped.
+    if took < 5.0:
+        raise E2EFailure(f"the prompt came after {took:.1f} s, not after the 6 s sequence")
     if progress in s.visible_windows():
         raise E2EFailure("the progress window is still shown with the prompt")
     if not s.is_visible(s.main_window):
@@ -178,12 +189,25 @@ def menu_save(s, menu, path, overwrite=None):
     answer_message(s, "Finished")
 
 
+def expect_error(s, doing):
+    """Waits for the "Error" box and closes it; a "Finished" box instead is
+    a failure reported as success."""
+    def answered():
+        s.expect_running()
+        if s.visible_windows("Finished"):
+            s.screenshot("success-instead-of-error")
+            raise E2EFailure(f'"Finished" instead of "Error" after {doing}')
+        return s.visible_windows("Error")
+    wait_until(answered, f'the "Error" box after {doing}', PROGRESS_TIMEOUT)
+    answer_message(s, "Error")
+
+
 def open_refused(s, menu, path):
     """Open of a file the program cannot take: an "Error" box, and afterwards
     the main window shown with no progress window left over."""
     menu.click("Open")
     choose_file(s, xs.OPEN_TITLE, path)
-    answer_message(s, "Error", timeout=PROGRESS_TIMEOUT)
+    expect_error(s, f"opening {os.path.basename(path)}")
     wait_until(lambda: s.is_visible(s.main_window), "the main window after the error")
     wait_until(lambda: not progress_windows(s), "no progress window after the error")
 

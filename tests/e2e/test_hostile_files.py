@@ -176,6 +176,10 @@ def first_run(s, folder):
     utf16 = write(os.path.join(special, "utf16.txt"),
                   b"\xff\xfe" + "r-utf16 one\r\nr-utf16 two\r\n".encode("utf-16-le"))
     t.refused("a UTF-16 file", utf16)
+    if os.geteuid() != 0:
+        locked = write(os.path.join(special, "no access.txt"), b"t-locked\r\n")
+        os.chmod(locked, 0)
+        t.refused("a file without read access", locked)
     too_long, _ = numbered_lines(32768, 1)
     t.refused("32768 lines", write(os.path.join(folder, "32768 lines.txt"), too_long))
     fits_alone, _ = numbered_lines(32767, 2)
@@ -190,7 +194,7 @@ def first_run(s, folder):
     t.menu.click("Save")
     blocked = os.path.join(folder, "lf only.txt", "saved.txt")
     person.choose_file(s, xs.SAVE_TITLE, blocked)
-    person.answer_message(s, "Error")
+    person.expect_error(s, "a save under a regular file")
     t.list_unchanged("the failed save")
 
     if os.geteuid() != 0:
@@ -199,7 +203,7 @@ def first_run(s, folder):
         os.chmod(target, 0o444)
         t.menu.click("Save")
         person.choose_file(s, xs.SAVE_TITLE, target, overwrite=True)
-        person.answer_message(s, "Error")
+        person.expect_error(s, "a save over a read-only file")
         with open(target, "rb") as f:
             if f.read() != b"keep me\r\n":
                 raise E2EFailure("a failed save changed the read-only file")
