@@ -93,12 +93,14 @@ class Table:
         self.saves += 1
         return os.path.join(self.folder, f"saved {self.saves:02d}.txt")
 
-    def opened(self, name, path, entries):
+    def opened(self, name, path, entries, shot=None):
         log(f"--- {name}")
         prompt = person.open_file(self.s, self.menu, path)
         self.entries += entries
         saved = self.save_path()
         person.answer_yes_and_save(self.s, prompt, saved)
+        if shot:
+            self.s.screenshot(shot, self.s.main_window)
         person.check_saved(saved, self.entries)
 
     def list_unchanged(self, why):
@@ -164,7 +166,8 @@ def first_run(s, folder):
     path, entries = group_file(folder, "line ends and spaces.txt", LINE_ENDS_AND_SPACES)
     t.opened("line ends, blank lines and spaces", path, entries)
     path, entries = group_file(folder, "encodings.txt", TEXT_ENCODINGS)
-    t.opened("text encodings, NUL, byte 26 and a 10 MB line", path, entries)
+    t.opened("text encodings, NUL, byte 26 and a 10 MB line", path, entries,
+             shot="main-window-hostile-list")
     path, entries = group_file(folder, "lf only.txt", LF_ONLY)
     t.opened("LF-only line ends", path, entries)
 
