@@ -73,13 +73,21 @@ def run(s):
         if s.visible_windows() != [s.main_window]:
             raise E2EFailure(f"after a cancelled Open: windows {s.visible_windows()}")
         time.sleep(xs.POLL)
+    # A cancelled Save writes nothing and claims nothing.
+    menu.click("Save")
+    person.cancel_dialog(s, xs.SAVE_TITLE)
+    deadline = time.monotonic() + 1.5
+    while time.monotonic() < deadline:
+        if s.visible_windows() != [s.main_window]:
+            raise E2EFailure(f"after a cancelled Save: windows {s.visible_windows()}")
+        time.sleep(xs.POLL)
     person.menu_save(s, menu, answered, overwrite=True)
     with open(answered, "rb") as f:
         if f.read() != expected + b"Zucchini\r\n":
             raise E2EFailure("the list changed after a cancelled Open")
     if sorted(os.listdir(files)) != before:
         raise E2EFailure("a cancelled Open or the overwrite left new files behind")
-    log("a cancelled Open changed nothing")
+    log("a cancelled Open and a cancelled Save changed nothing")
 
     menu.click("About")
     person.answer_message(s, "About Lexivorn v1.0", shot="about-box")
