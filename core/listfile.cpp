@@ -107,16 +107,27 @@ QString tooManyLinesReason(qint64 lines, qint16 room)
 }
 
 // A UTF-8 byte-order mark is an encoding mark, not text. UTF-16 would be cut
-// into lines of stray bytes, so it is refused.
-enum class Start { Text, Utf8Mark, Utf16 };
+// into lines of stray bytes, so it is refused. Its marks, FF FE and FE FF,
+// are also the Windows-1252 letters "ÿþ" and "þÿ", which a saved list may
+// well start with; see looksLikeUtf16().
+enum class Start { Text, Utf8Mark, Utf16Mark };
 
 Start startOf(const QByteArray &firstBytes)
 {
     if (firstBytes.startsWith("\xEF\xBB\xBF"))
         return Start::Utf8Mark;
     if (firstBytes.startsWith("\xFF\xFE") || firstBytes.startsWith("\xFE\xFF"))
-        return Start::Utf16;
+        return Start::Utf16Mark;
     return Start::Text;
+}
+
+// A file behind a UTF-16 mark is taken for UTF-16 unless it ends in CR LF as
+// single bytes. Every list this program saves ends that way, while UTF-16
+// text puts a NUL byte beside each CR and LF, so a saved list always reads
+// back.
+bool looksLikeUtf16(Start start, const QByteArray &lastBytes)
+{
+    return start == Start::Utf16Mark && lastBytes != "\r\n";
 }
 
 } // namespace
@@ -140,6 +151,8 @@ FileResult ReadListFile(const QString &fileName, EntryList &list)
         return FileResult::failure(fileName, file.errorString());
 
     LineSplitter splitter(list.Room());
+    Start start = Start::Text;
+    QByteArray lastBytes;
     for (bool first = true;; first = false) {
         QByteArray chunk = file.read(chunkSize);
         if (chunk.isEmpty()) {
@@ -147,22 +160,22 @@ FileResult ReadListFile(const QString &fileName, EntryList &list)
                 break;
             // The complete lines read before the error stay in the list.
             const QString reason = file.errorString();
-            if (splitter.fits())
+            if (splitter.fits() && !looksLikeUtf16(start, {}))
                 list.Add(splitter.lines());
             return FileResult::failure(fileName, reason);
         }
         if (first) {
-            const Start start = startOf(chunk);
-            if (start == Start::Utf16)
-                return FileResult::failure(
-                        fileName,
-                        tr("The file is in UTF-16, which this program cannot read. "
-                           "Save it as UTF-8 or as plain text first."));
+            start = startOf(chunk);
             if (start == Start::Utf8Mark)
                 chunk.remove(0, 3);
         }
+        lastBytes = QByteArray(lastBytes + chunk.right(2)).right(2);
         splitter.feed(chunk);
     }
+    if (looksLikeUtf16(start, lastBytes))
+        return FileResult::failure(fileName,
+                                   tr("The file is in UTF-16, which this program cannot read. "
+                                      "Save it as UTF-8 or as plain text first."));
     splitter.finish();
 
     if (!splitter.fits())

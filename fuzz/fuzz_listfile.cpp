@@ -68,9 +68,12 @@ QList<QByteArray> expectedLines(QByteArray bytes)
     return lines;
 }
 
+// A UTF-16 mark up front means UTF-16, unless the file ends in CR LF as
+// single bytes, as every saved list does.
 bool isUtf16(const QByteArray &bytes)
 {
-    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    return (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+            && !bytes.endsWith("\r\n");
 }
 
 QList<QByteArray> entries(const EntryList &list)

@@ -106,6 +106,11 @@ void tst_ListFile::readLines_data()
                                            "b\r\na"_ba
                                         << L{"a", "b"};
     QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << L{};
+    // A saved list may start with the Windows-1252 letters that look like a
+    // UTF-16 mark; it ends in CR LF, which UTF-16 text never does.
+    QTest::newRow("saved list starting like UTF-16 LE")
+            << "\xFF\xFE\r\nzz\r\n"_ba << L{"zz", "\xFF\xFE"};
+    QTest::newRow("saved list starting like UTF-16 BE") << "\xFE\xFF\r\n"_ba << L{"\xFE\xFF"};
     QTest::newRow("UTF-8 mark later is text") << "a\r\n\xEF\xBB\xBF"_ba << L{"a", "\xEF\xBB\xBF"};
 }
 
