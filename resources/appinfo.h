@@ -15,7 +15,7 @@ inline constexpr QStringView Description = u"Text file list sorter (alphabetizer
 inline constexpr QStringView Organization = u"The Lexivorn developers";
 inline constexpr QStringView OrganizationDomain = u"lexivorn.example.org";
 inline constexpr QStringView HomepageUrl = u"https://lexivorn.example.org";
-inline constexpr QStringView RightsNotice = u"Copyright (C) 2026 The Lexivorn developers";
+inline constexpr QStringView RightsNotice = u"© 2026 The Lexivorn developers";
 // The desktop entry's name without ".desktop", the AppStream id and the
 // icon's name in the icon theme.
 inline constexpr QStringView DesktopId = u"org.example.Lexivorn";

@@ -10,7 +10,7 @@ packages=(
     # fonts standing in for Arial
     fonts-liberation
     # tests that drive the real program on a virtual display
-    xvfb xauth openbox xdotool x11-utils wmctrl imagemagick
+    xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
     # checks on what `make install` places
     desktop-file-utils appstream librsvg2-bin
     # locales for the collation tests and benchmarks

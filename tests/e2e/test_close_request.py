@@ -31,6 +31,15 @@ def run(s):
     for action in ("_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ"):
         if action in actions:
             raise E2EFailure(f"the window manager offers {action} on the fixed-size window")
+    # openbox offers minimize whatever a window asks; window managers that
+    # heed the Motif hints go by the functions the window lists there.
+    hints = s.x("xprop", "-id", str(s.main_window), "_MOTIF_WM_HINTS").split("=")[-1]
+    flags, functions = (int(v, 16) for v in hints.split(",")[:2])
+    MWM_HINTS_FUNCTIONS, MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 1, 1, 8, 16
+    if not flags & MWM_HINTS_FUNCTIONS or functions & (
+        MWM_FUNC_ALL | MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE
+    ):
+        raise E2EFailure(f"the main window asks for minimize or maximize: {hints.strip()}")
 
     s.x("wmctrl", "-i", "-c", hex(s.main_window))
     stays_shown(s, "the window manager's close request")

@@ -51,11 +51,11 @@ Form1::Form1(HostUi &host, QWidget *parent)
     // window type (on X11 a utility window, on Windows a tool window), and
     // unlike a hand-set skip-taskbar state it survives every hide and show.
     // Under openbox it still takes the focus and its menu bar the keyboard.
-    // Only the title and the window menu are asked for: no minimize or
-    // maximize button where the window manager heeds the hints.
+    // No minimize or maximize button is asked for. The close button stays
+    // (see RemoveCloseCommand), but closing is refused.
     : QMainWindow(parent,
                   Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint)
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_host(host)
     , m_openDialog(host, openDialogSettings())
     , m_saveDialog(host, saveDialogSettings())

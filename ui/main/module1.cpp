@@ -31,8 +31,9 @@ protected:
 
 void RemoveCloseCommand(QWidget *window)
 {
-    // Takes the close control off the title bar where the window manager
-    // honours the hint; the filter makes the outcome hold where it does not.
-    window->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // The close button hint stays: with it the window manager is told which
+    // functions the window has, and openbox, for one, then leaves out the
+    // minimize and maximize buttons; without it every function is offered.
+    // The button is inert, as a greyed close button would be.
     window->installEventFilter(new CloseRefuser(window));
 }

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QTime>
 #include <QTimer>
@@ -84,10 +85,19 @@ void StatusPanels::resizeEvent(QResizeEvent *event)
     }
 }
 
+// The locale's short time format without seconds: the clock shows hours and
+// minutes, and some short formats (the C locale's among them) carry seconds,
+// which a clock refreshed once a minute would show wrong.
+static QString minutesTimeFormat(const QLocale &locale)
+{
+    static const QRegularExpression seconds(u"[.:]?s+"_s);
+    return locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+}
+
 void StatusPanels::refreshClock()
 {
     const QLocale locale;
-    setPanelText(3, locale.toString(QTime::currentTime(), QLocale::ShortFormat));
+    setPanelText(3, locale.toString(QTime::currentTime(), minutesTimeFormat(locale)));
     setPanelText(4, locale.toString(QDate::currentDate(), QLocale::ShortFormat));
     // Wake just past the next minute boundary rather than polling: the
     // panels show hours and minutes, so nothing changes in between.

@@ -164,7 +164,6 @@ void tst_Form1::windowLook()
     QVERIFY(flags.testFlag(Qt::WindowTitleHint));
     QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
 
     const QList<const QWidget *> widgets{&form, form.findChild<QWidget *>(u"List1"_s),
                                          form.findChild<QWidget *>(u"StatusBar1"_s)};
@@ -254,7 +253,7 @@ void tst_Form1::about()
              u"Lexivorn v1.0 alphabetizes your text lists.\r\n\r\n"
              "Written by the Lexivorn developers.\r\n\r\n"
              "Report bugs to:  bugs@lexivorn.example.org\r\n\r\n"
-             "Copyright (C) 2026 The Lexivorn developers\r\n\r\n"_s);
+             "© 2026 The Lexivorn developers\r\n\r\n"_s);
 }
 
 void tst_Form1::exitEndsTheEventLoop()
