@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaObject>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+
+// Ends the event loop with 0 once a widget has been painted for the first
+// time. The exit is queued: the paint pass this event belongs to, and the
+// flush of the window that follows it, finish before the loop ends.
+class ExitOnFirstPaint final : public QObject
+{
+public:
+    explicit ExitOnFirstPaint(QWidget *widget)
+        : QObject(widget)
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [] { QCoreApplication::exit(0); },
+                    Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+// A probe whose window never paints (a platform that sends no expose events)
+// must fail the benchmark, not hang it.
+inline void failIfNoPaintWithin(int milliseconds, const char *probe)
+{
+    QTimer::singleShot(milliseconds, QCoreApplication::instance(), [probe] {
+        std::fprintf(stderr, "%s: no paint within the time allowed\n", probe);
+        QCoreApplication::exit(3);
+    });
+}

@@ -1,0 +1,74 @@
+// lexivorn_open_probe FILE
+// One Open of FILE through the main window, with the open dialog answered
+// by FILE, until the list is painted. The progress window is closed at once
+// (which brings the main window back, as any early close does), so the
+// figure is the work, not the 6 s the progress window plays.
+
+#include "appinfo.h"
+#include "entrylistmodel.h"
+#include "firstpaint.h"
+#include "form1.h"
+#include "form2.h"
+#include "hostui.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QListView>
+
+#include <cstdio>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Chooses FILE in the open dialog, cancels any other dialog and answers
+// every message with No. A message means the Open failed; it is counted
+// so that the probe fails instead of timing an error path.
+class ScriptedHostUi final : public HostUi
+{
+public:
+    explicit ScriptedHostUi(QString fileName)
+        : m_fileName(std::move(fileName))
+    { }
+
+    int messages = 0;
+
+    int ShowMessage(const QString &prompt, int, const QString &title) override
+    {
+        std::fprintf(stderr, "lexivorn_open_probe: %s: %s\n", qPrintable(title),
+                     qPrintable(prompt));
+        ++messages;
+        return MessageReply::No;
+    }
+    QString ShowOpenDialog(const FileDialogSettings &) override { return m_fileName; }
+    QString ShowSaveDialog(const FileDialogSettings &) override { return {}; }
+
+private:
+    QString m_fileName;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: lexivorn_open_probe FILE\n");
+        return 2;
+    }
+    AppInfo::applyApplicationInfo();
+    QApplication::setQuitOnLastWindowClosed(false);
+    ScriptedHostUi host(QFile::decodeName(argv[1]));
+    Form1 form1(host);
+    form1.mnuOpen_Click();
+    if (host.messages > 0 || form1.List1().rowCount() == 0)
+        return 1;
+    if (Form2 *progress = form1.progressWindow())
+        progress->close();
+
+    auto *list = form1.findChild<QListView *>(u"List1"_s);
+    new ExitOnFirstPaint(list->viewport());
+    failIfNoPaintWithin(10000, "lexivorn_open_probe");
+    return app.exec();
+}
