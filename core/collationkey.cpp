@@ -1,5 +1,7 @@
 #include "collationkey.h"
 
+#include "entrytext.h"
+
 #include <QRegularExpression>
 #include <QStringView>
 #include <QVarLengthArray>
@@ -8,7 +10,9 @@
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <unordered_map>
 
 // A key has three parts, each compared only when the ones before are equal:
@@ -29,39 +33,6 @@
 namespace {
 
 constexpr char levelSeparator = '\x01';
-
-struct Weights
-{
-    QByteArray primary;
-    QByteArray secondary;
-};
-
-bool isAscii(QStringView text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-// ICU's full default case folding: "Straße" and "STRASSE" fold alike.
-QString foldCase(const QString &text)
-{
-    if (isAscii(text))
-        return text.toLower();
-    // One UTF-16 unit folds to at most three.
-    QString folded(text.size() * 3, Qt::Uninitialized);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length =
-            u_strFoldCase(reinterpret_cast<UChar *>(folded.data()), int32_t(folded.size()),
-                          reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()),
-                          U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status))
-        return text.toCaseFolded();
-    folded.truncate(length);
-    return folded;
-}
 
 UCollator *openCollator(const QLocale &locale)
 {
@@ -86,36 +57,53 @@ UCollator *openCollator(const QLocale &locale)
     return collator;
 }
 
+// What one code point of a text adds to each part of its key. Case folding
+// works code point by code point (ICU's default folding looks at no
+// context), so a text's key is its code points' pieces strung together.
+// The bytes live in Private::bytes: primary weights, then secondary
+// weights, then the folded code points as UTF-8.
+struct Piece
+{
+    static constexpr quint32 unknown = ~quint32(0);
+
+    quint32 at = unknown;
+    quint16 primary = 0;
+    quint16 secondary = 0;
+    quint16 folded = 0;
+};
+
 } // namespace
 
 struct CollationKeyMaker::Private
 {
     explicit Private(UCollator *c)
         : collator(c)
-    {
-        for (char32_t cp = 0; cp < ascii.size(); ++cp)
-            ascii[cp] = computeWeights(cp);
-    }
+    { }
     ~Private() { ucol_close(collator); }
     Private(const Private &) = delete;
     Private &operator=(const Private &) = delete;
 
-    Weights computeWeights(char32_t codePoint) const;
-    const Weights &weightsOf(char32_t codePoint) const;
-    QByteArray key(const QString &folded) const;
+    void appendWeights(char32_t folded, QByteArray &primary, QByteArray &secondary) const;
+    Piece computePiece(char32_t codePoint) const;
+    const Piece &pieceOf(char32_t codePoint) const;
+    QByteArray key(const char32_t *codePoints, qsizetype count) const;
 
+    // Null under C and POSIX: the key is then the folded text alone.
     UCollator *const collator;
-    // Lists are mostly ASCII: its weights are looked up without hashing.
-    std::array<Weights, 128> ascii;
-    mutable std::unordered_map<char32_t, Weights> cache;
+    // Computed on first use. Code points below U+0800 (Latin, Greek,
+    // Cyrillic, Hebrew, Arabic...) are looked up without hashing.
+    mutable std::array<Piece, 0x800> small;
+    mutable std::unordered_map<char32_t, Piece> large;
+    mutable QByteArray bytes;
 };
 
-// The locale's weights for one code point, split out of its sort key.
-Weights CollationKeyMaker::Private::computeWeights(char32_t codePoint) const
+// The locale's weights for one folded code point, split out of its sort key.
+void CollationKeyMaker::Private::appendWeights(char32_t folded, QByteArray &primary,
+                                               QByteArray &secondary) const
 {
     UChar units[2];
     int32_t length = 0;
-    U16_APPEND_UNSAFE(units, length, codePoint);
+    U16_APPEND_UNSAFE(units, length, folded);
 
     QByteArray sortKey(64, Qt::Uninitialized);
     int32_t size =
@@ -129,65 +117,143 @@ Weights CollationKeyMaker::Private::computeWeights(char32_t codePoint) const
     sortKey.truncate(qMax(size - 1, 0)); // the terminating 0x00
 
     const qsizetype separator = sortKey.indexOf(levelSeparator);
-    if (separator < 0)
-        return {sortKey, {}};
-    return {sortKey.left(separator), sortKey.mid(separator + 1)};
+    if (separator < 0) {
+        primary += sortKey;
+        return;
+    }
+    primary += QByteArrayView(sortKey).first(separator);
+    secondary += QByteArrayView(sortKey).sliced(separator + 1);
 }
 
-const Weights &CollationKeyMaker::Private::weightsOf(char32_t codePoint) const
+Piece CollationKeyMaker::Private::computePiece(char32_t codePoint) const
 {
-    if (codePoint < ascii.size())
-        return ascii[codePoint];
-    auto found = cache.find(codePoint);
-    if (found == cache.end())
-        found = cache.emplace(codePoint, computeWeights(codePoint)).first;
+    UChar units[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(units, length, codePoint);
+
+    // ICU's full default case folding: "ß" folds to "ss". One UTF-16 unit
+    // folds to at most three.
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t foldedLength = u_strFoldCase(folded, 8, units, length, U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status)) {
+        std::copy(units, units + length, folded);
+        foldedLength = length;
+    }
+
+    QByteArray primary;
+    QByteArray secondary;
+    if (collator) {
+        for (int32_t i = 0; i < foldedLength;) {
+            UChar32 c;
+            U16_NEXT(folded, i, foldedLength, c);
+            appendWeights(char32_t(c), primary, secondary);
+        }
+    }
+    const QByteArray utf8 =
+            QStringView(reinterpret_cast<const char16_t *>(folded), foldedLength).toUtf8();
+
+    // copyPiece() may read 7 bytes past the last piece: they stay at the end.
+    bytes.chop(7);
+    Piece piece;
+    piece.at = quint32(bytes.size());
+    piece.primary = quint16(primary.size());
+    piece.secondary = quint16(secondary.size());
+    piece.folded = quint16(utf8.size());
+    bytes += primary + secondary + utf8 + QByteArray(7, '\0');
+    return piece;
+}
+
+const Piece &CollationKeyMaker::Private::pieceOf(char32_t codePoint) const
+{
+    if (codePoint < small.size()) {
+        Piece &piece = small[codePoint];
+        if (piece.at == Piece::unknown)
+            piece = computePiece(codePoint);
+        return piece;
+    }
+    auto found = large.find(codePoint);
+    if (found == large.end())
+        found = large.emplace(codePoint, computePiece(codePoint)).first;
     return found->second;
 }
 
-QByteArray CollationKeyMaker::Private::key(const QString &folded) const
+// Copies in 8-byte strides: pieces are a few bytes long, and a call to
+// memcpy for each would cost more than the copy itself. Reads and writes up
+// to 7 bytes past the end; see key() and computePiece() for the room kept.
+inline char *copyPiece(char *to, const char *from, qsizetype length)
 {
-    // Gathered on the stack: a key is built for every entry of a file.
-    QVarLengthArray<char, 256> primary;
-    QVarLengthArray<char, 256> secondary;
-    const char16_t *units = reinterpret_cast<const char16_t *>(folded.utf16());
-    const qsizetype size = folded.size();
-    for (qsizetype i = 0; i < size;) {
-        UChar32 codePoint;
-        U16_NEXT(units, i, size, codePoint);
-        const Weights &weights = weightsOf(char32_t(codePoint));
-        primary.append(weights.primary.constData(), weights.primary.size());
-        secondary.append(weights.secondary.constData(), weights.secondary.size());
+    std::memcpy(to, from, 8);
+    for (qsizetype done = 8; done < length; done += 8)
+        std::memcpy(to + done, from + done, 8);
+    return to + length;
+}
+
+// The key is laid out in one buffer of the right size, part after part: a
+// file's worth of keys is built, so no byte should move twice.
+QByteArray CollationKeyMaker::Private::key(const char32_t *codePoints, qsizetype count) const
+{
+    // Looked up first (which may add to `bytes`), so the sizes are known.
+    QVarLengthArray<const Piece *, 256> pieces(count);
+    qsizetype primarySize = 0;
+    qsizetype secondarySize = 0;
+    qsizetype foldedSize = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const Piece *piece = &pieceOf(codePoints[i]);
+        pieces[i] = piece;
+        primarySize += piece->primary;
+        secondarySize += piece->secondary;
+        foldedSize += piece->folded;
     }
 
-    const QByteArray tieBreak = folded.toUtf8();
-    QByteArray key;
-    key.reserve(primary.size() + secondary.size() + tieBreak.size() + 2);
-    key.append(primary.constData(), primary.size());
-    key.append(levelSeparator);
-    key.append(secondary.constData(), secondary.size());
-    key.append(levelSeparator);
-    key.append(tieBreak);
+    // Under C the folded text alone: its UTF-8 bytes compare as its code
+    // points do.
+    const qsizetype size = collator ? primarySize + 1 + secondarySize + 1 + foldedSize : foldedSize;
+    // The room copyPiece() may write past the end.
+    QByteArray key(size + 8, Qt::Uninitialized);
+    char *out = key.data();
+    const char *all = bytes.constData();
+    // Part by part, so that what a copy writes past its piece is
+    // overwritten by the next piece, separator or part.
+    if (collator) {
+        for (const Piece *piece : pieces)
+            out = copyPiece(out, all + piece->at, piece->primary);
+        *out++ = levelSeparator;
+        for (const Piece *piece : pieces)
+            out = copyPiece(out, all + piece->at + piece->primary, piece->secondary);
+        *out++ = levelSeparator;
+    }
+    for (const Piece *piece : pieces)
+        out = copyPiece(out, all + piece->at + piece->primary + piece->secondary, piece->folded);
+    key.truncate(size);
     return key;
 }
 
 CollationKeyMaker::CollationKeyMaker(const QLocale &locale)
-{
-    if (locale.language() == QLocale::C)
-        return;
-    if (UCollator *collator = openCollator(locale))
-        d = std::make_unique<Private>(collator);
-}
+    : d(std::make_unique<Private>(locale.language() == QLocale::C ? nullptr : openCollator(locale)))
+{ }
 
 CollationKeyMaker::~CollationKeyMaker() = default;
 
 QByteArray CollationKeyMaker::key(const QString &text) const
 {
-    const QString folded = foldCase(text);
-    // Under C the folded code points alone give the order: their UTF-8 bytes
-    // compare as the code points do.
-    if (!d)
-        return folded.toUtf8();
-    return d->key(folded);
+    QVarLengthArray<char32_t, 256> codePoints(text.size());
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype size = text.size();
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < size;) {
+        UChar32 codePoint;
+        U16_NEXT(units, i, size, codePoint);
+        codePoints[count++] = char32_t(codePoint);
+    }
+    return d->key(codePoints.constData(), count);
+}
+
+QByteArray CollationKeyMaker::entryKey(QByteArrayView bytes) const
+{
+    QVarLengthArray<char32_t, 256> codePoints(bytes.size());
+    const qsizetype count = decodeEntryCodePoints(bytes, codePoints.data());
+    return d->key(codePoints.constData(), count);
 }
 
 QLocale collationLocale()

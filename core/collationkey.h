@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 
@@ -24,6 +25,9 @@ public:
     CollationKeyMaker &operator=(const CollationKeyMaker &) = delete;
 
     QByteArray key(const QString &text) const;
+    // The key of an entry's bytes, read as decodeEntry() reads them: the
+    // same key as key(decodeEntry(bytes)), without the QString between.
+    QByteArray entryKey(QByteArrayView bytes) const;
 
 private:
     struct Private;

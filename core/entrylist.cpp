@@ -20,7 +20,7 @@ EntryList::EntryList(const QLocale &locale)
 
 EntryList::Entry EntryList::makeEntry(const QByteArray &bytes) const
 {
-    return {bytes, m_keys.key(decodeEntry(bytes))};
+    return {bytes, m_keys.entryKey(bytes)};
 }
 
 bool EntryList::Add(const QByteArray &entry)

@@ -52,6 +52,27 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
 
 enum class Encoding { Ascii, Utf8, Other };
 
+// The code point of a well-formed sequence of `length` bytes.
+char32_t codePointOf(const unsigned char *at, qsizetype length)
+{
+    switch (length) {
+    case 1:
+        return at[0];
+    case 2:
+        return char32_t(at[0] & 0x1F) << 6 | (at[1] & 0x3F);
+    case 3:
+        return char32_t(at[0] & 0x0F) << 12 | char32_t(at[1] & 0x3F) << 6 | (at[2] & 0x3F);
+    default:
+        return char32_t(at[0] & 0x07) << 18 | char32_t(at[1] & 0x3F) << 12
+                | char32_t(at[2] & 0x3F) << 6 | (at[3] & 0x3F);
+    }
+}
+
+char16_t fromWindows1252(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
+}
+
 Encoding encodingOf(const QByteArray &bytes)
 {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
@@ -71,10 +92,8 @@ QString fromWindows1252(const QByteArray &bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
-    }
+    for (const char c : bytes)
+        *out++ = fromWindows1252(static_cast<unsigned char>(c));
     return text;
 }
 
@@ -97,4 +116,28 @@ QString decodeEntry(const QByteArray &bytes)
         break;
     }
     return fromWindows1252(bytes);
+}
+
+qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out)
+{
+    // Decoded as UTF-8 while it stays well-formed; the first ill-formed
+    // sequence makes the whole entry Windows-1252, as in decodeEntry().
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < size; ++count) {
+        if (data[i] < 0x80) {
+            out[count] = data[i++];
+            continue;
+        }
+        const qsizetype length = sequenceLength(data + i, size - i);
+        if (length == 0) {
+            for (qsizetype j = 0; j < size; ++j)
+                out[j] = fromWindows1252(data[j]);
+            return size;
+        }
+        out[count] = codePointOf(data + i, length);
+        i += length;
+    }
+    return count;
 }

@@ -1,6 +1,12 @@
 #include "collationkey.h"
+#include "entrytext.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <memory>
 
@@ -17,6 +23,107 @@ QLocale localeNamed(const QString &name)
 
 enum class Order { Before, Equal };
 
+// The key built the plain, slow way, straight from its definition: fold the
+// whole text, take each folded code point's sort key from ICU and split it
+// at its level separator, lay out all primaries, 0x01, all secondaries,
+// 0x01, the folded text as UTF-8. Under C the folded text alone. The key
+// maker builds keys from cached pieces instead; this is what it must equal.
+class ReferenceKeys
+{
+public:
+    explicit ReferenceKeys(const QString &locale)
+    {
+        if (locale == u"C")
+            return;
+        UErrorCode status = U_ZERO_ERROR;
+        m_collator = ucol_open(locale.toUtf8().constData(), &status);
+        ucol_setStrength(m_collator, UCOL_SECONDARY);
+        ucol_setAttribute(m_collator, UCOL_CASE_LEVEL, UCOL_OFF, &status);
+        ucol_setAttribute(m_collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+        ucol_setAttribute(m_collator, UCOL_FRENCH_COLLATION, UCOL_OFF, &status);
+        ucol_setAttribute(m_collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+    }
+    ~ReferenceKeys() { ucol_close(m_collator); }
+    ReferenceKeys(const ReferenceKeys &) = delete;
+    ReferenceKeys &operator=(const ReferenceKeys &) = delete;
+
+    QByteArray key(const QString &text) const
+    {
+        QString folded(text.size() * 3, Qt::Uninitialized);
+        UErrorCode status = U_ZERO_ERROR;
+        folded.truncate(u_strFoldCase(reinterpret_cast<UChar *>(folded.data()),
+                                      int32_t(folded.size()),
+                                      reinterpret_cast<const UChar *>(text.utf16()),
+                                      int32_t(text.size()), U_FOLD_CASE_DEFAULT, &status));
+        if (!m_collator)
+            return folded.toUtf8();
+
+        QByteArray primary;
+        QByteArray secondary;
+        const auto *units = reinterpret_cast<const UChar *>(folded.utf16());
+        for (int32_t i = 0; i < folded.size();) {
+            const int32_t start = i;
+            UChar32 codePoint;
+            U16_NEXT(units, i, folded.size(), codePoint);
+            uint8_t sortKey[512];
+            const int32_t size = ucol_getSortKey(m_collator, units + start, i - start, sortKey,
+                                                 int32_t(sizeof sortKey));
+            const QByteArray levels(reinterpret_cast<const char *>(sortKey), size - 1);
+            const qsizetype separator = levels.indexOf('\x01');
+            primary += separator < 0 ? levels : levels.left(separator);
+            secondary += separator < 0 ? QByteArray() : levels.mid(separator + 1);
+        }
+        return primary + '\x01' + secondary + '\x01' + folded.toUtf8();
+    }
+
+private:
+    UCollator *m_collator = nullptr;
+};
+
+// Lines as files hold them: mostly ASCII, some UTF-8 (two, three and four
+// bytes, letters that fold to several, ignorables), some Latin-1.
+QByteArray randomEntry(QRandomGenerator &random)
+{
+    static const QList<QByteArray> pieces = {"a",
+                                             "Z",
+                                             "m",
+                                             " ",
+                                             "0",
+                                             "-",
+                                             "_",
+                                             "\t",
+                                             QByteArray(1, '\0'),
+                                             "\x7F",
+                                             "\xC3\xA9",
+                                             "\xC3\x89",
+                                             "\xC3\x9F",
+                                             "\xC3\xA5",
+                                             "\xC3\x85",
+                                             "\xC3\xB6",
+                                             "\xC4\xB0",
+                                             "\xC4\xB1",
+                                             "\xC2\xAD",
+                                             "\xCE\xA3",
+                                             "\xD0\x96",
+                                             "\xE1\xBA\x9E",
+                                             "\xE2\x80\x8B",
+                                             "\xE4\xB8\x80",
+                                             "\xEF\xAC\x83",
+                                             "\xEF\xBB\xBF",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xF0\x90\x90\x80",
+                                             "\xE9",
+                                             "\x80",
+                                             "\x9F",
+                                             "\xFF",
+                                             "\xC3",
+                                             "\xED\xA0\x80"};
+    QByteArray entry;
+    for (int length = random.bounded(12); length > 0; --length)
+        entry += pieces[random.bounded(int(pieces.size()))];
+    return entry;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Order)
@@ -32,6 +139,8 @@ private slots:
     void localeOrder();
     void weightsDoNotRunIntoTheNextCharacter_data();
     void weightsDoNotRunIntoTheNextCharacter();
+    void keysMatchTheirDefinition_data();
+    void keysMatchTheirDefinition();
     void collationLocaleFromEnvironment_data();
     void collationLocaleFromEnvironment();
 };
@@ -198,6 +307,39 @@ void tst_CollationKey::weightsDoNotRunIntoTheNextCharacter()
         }
     }
     QVERIFY(letterPairs > leadChars.size() * 10);
+}
+
+void tst_CollationKey::keysMatchTheirDefinition_data()
+{
+    QTest::addColumn<QString>("locale");
+    for (const QString &locale : ruleLocales + QStringList{u"th_TH"_s, u"tr_TR"_s})
+        QTest::newRow(qPrintable(locale)) << locale;
+}
+
+// Keys come from cached per-code-point pieces, and entries skip the QString:
+// both must give exactly the key of the definition.
+void tst_CollationKey::keysMatchTheirDefinition()
+{
+    QFETCH(QString, locale);
+    const CollationKeyMaker keys(localeNamed(locale));
+    const ReferenceKeys reference(locale);
+    QRandomGenerator random(7);
+
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray entry = randomEntry(random);
+        const QString text = decodeEntry(entry);
+        const QByteArray expected = reference.key(text);
+        QCOMPARE(keys.key(text), expected);
+        QCOMPARE(keys.entryKey(entry), expected);
+    }
+    // A QString may hold lone surrogates, which no entry decodes to.
+    for (int i = 0; i < 1000; ++i) {
+        QString text;
+        for (int length = random.bounded(6); length > 0; --length)
+            text += QChar(char16_t(random.bounded(2) ? random.bounded(0xD7F0, 0xE010)
+                                                     : random.bounded(0x20, 0x250)));
+        QCOMPARE(keys.key(text), reference.key(text));
+    }
 }
 
 void tst_CollationKey::collationLocaleFromEnvironment_data()
