@@ -72,6 +72,11 @@ struct Piece
     quint16 folded = 0;
 };
 
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
 } // namespace
 
 struct CollationKeyMaker::Private
@@ -86,7 +91,7 @@ struct CollationKeyMaker::Private
     void appendWeights(char32_t folded, QByteArray &primary, QByteArray &secondary) const;
     Piece computePiece(char32_t codePoint) const;
     const Piece &pieceOf(char32_t codePoint) const;
-    QByteArray key(const char32_t *codePoints, qsizetype count) const;
+    void appendKey(const char32_t *codePoints, qsizetype count, QByteArray &to) const;
 
     // Null under C and POSIX: the key is then the folded text alone.
     UCollator *const collator;
@@ -191,7 +196,8 @@ inline char *copyPiece(char *to, const char *from, qsizetype length)
 
 // The key is laid out in one buffer of the right size, part after part: a
 // file's worth of keys is built, so no byte should move twice.
-QByteArray CollationKeyMaker::Private::key(const char32_t *codePoints, qsizetype count) const
+void CollationKeyMaker::Private::appendKey(const char32_t *codePoints, qsizetype count,
+                                           QByteArray &to) const
 {
     // Looked up first (which may add to `bytes`), so the sizes are known.
     QVarLengthArray<const Piece *, 256> pieces(count);
@@ -209,9 +215,10 @@ QByteArray CollationKeyMaker::Private::key(const char32_t *codePoints, qsizetype
     // Under C the folded text alone: its UTF-8 bytes compare as its code
     // points do.
     const qsizetype size = collator ? primarySize + 1 + secondarySize + 1 + foldedSize : foldedSize;
-    // The room copyPiece() may write past the end.
-    QByteArray key(size + 8, Qt::Uninitialized);
-    char *out = key.data();
+    // With the room copyPiece() may write past the end.
+    const qsizetype start = to.size();
+    to.resize(start + size + 8);
+    char *out = to.data() + start;
     const char *all = bytes.constData();
     // Part by part, so that what a copy writes past its piece is
     // overwritten by the next piece, separator or part.
@@ -225,8 +232,7 @@ QByteArray CollationKeyMaker::Private::key(const char32_t *codePoints, qsizetype
     }
     for (const Piece *piece : pieces)
         out = copyPiece(out, all + piece->at + piece->primary + piece->secondary, piece->folded);
-    key.truncate(size);
-    return key;
+    to.truncate(start + size);
 }
 
 CollationKeyMaker::CollationKeyMaker(const QLocale &locale)
@@ -246,14 +252,32 @@ QByteArray CollationKeyMaker::key(const QString &text) const
         U16_NEXT(units, i, size, codePoint);
         codePoints[count++] = char32_t(codePoint);
     }
-    return d->key(codePoints.constData(), count);
+    QByteArray key;
+    d->appendKey(codePoints.constData(), count, key);
+    return key;
 }
 
 QByteArray CollationKeyMaker::entryKey(QByteArrayView bytes) const
 {
+    QByteArray key;
+    appendEntryKey(bytes, key);
+    return key;
+}
+
+void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) const
+{
+    // Under C an ASCII entry's key is the entry in lower case: ASCII folds
+    // A-Z to a-z and nothing else, and is its own UTF-8.
+    if (!d->collator && isAscii(bytes)) {
+        const qsizetype start = keys.size();
+        keys.resize(start + bytes.size());
+        std::transform(bytes.begin(), bytes.end(), keys.data() + start,
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; });
+        return;
+    }
     QVarLengthArray<char32_t, 256> codePoints(bytes.size());
     const qsizetype count = decodeEntryCodePoints(bytes, codePoints.data());
-    return d->key(codePoints.constData(), count);
+    d->appendKey(codePoints.constData(), count, keys);
 }
 
 QLocale collationLocale()

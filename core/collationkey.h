@@ -28,6 +28,9 @@ public:
     // The key of an entry's bytes, read as decodeEntry() reads them: the
     // same key as key(decodeEntry(bytes)), without the QString between.
     QByteArray entryKey(QByteArrayView bytes) const;
+    // Appends entryKey(bytes) to `keys`: a list keeps all its keys in one
+    // buffer rather than one allocation each.
+    void appendEntryKey(QByteArrayView bytes, QByteArray &keys) const;
 
 private:
     struct Private;

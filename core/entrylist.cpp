@@ -9,9 +9,9 @@
 
 namespace {
 
-bool keyLess(const QByteArray &a, const QByteArray &b)
+bool keyLess(QByteArrayView a, QByteArrayView b)
 {
-    const int order = std::memcmp(a.constData(), b.constData(), size_t(qMin(a.size(), b.size())));
+    const int order = std::memcmp(a.data(), b.data(), size_t(qMin(a.size(), b.size())));
     return order < 0 || (order == 0 && a.size() < b.size());
 }
 
@@ -28,10 +28,10 @@ struct SortRecord
     qsizetype index;
 };
 
-quint64 prefixOf(const QByteArray &key)
+quint64 prefixOf(QByteArrayView key)
 {
     uchar bytes[8] = {};
-    std::memcpy(bytes, key.constData(), size_t(qMin(key.size(), qsizetype(8))));
+    std::memcpy(bytes, key.data(), size_t(qMin(key.size(), qsizetype(8))));
     return qFromBigEndian<quint64>(bytes);
 }
 
@@ -41,9 +41,16 @@ EntryList::EntryList(const QLocale &locale)
     : m_keys(locale)
 { }
 
-EntryList::Entry EntryList::makeEntry(const QByteArray &bytes) const
+EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
-    return {bytes, m_keys.entryKey(bytes)};
+    const qsizetype keyAt = m_keyBytes.size();
+    m_keys.appendEntryKey(bytes, m_keyBytes);
+    return {bytes, quint32(keyAt), quint32(m_keyBytes.size() - keyAt)};
+}
+
+QByteArrayView EntryList::keyOf(const Entry &entry) const
+{
+    return QByteArrayView(m_keyBytes.constData() + entry.keyAt, entry.keySize);
 }
 
 bool EntryList::Add(const QByteArray &entry)
@@ -52,9 +59,9 @@ bool EntryList::Add(const QByteArray &entry)
         return false;
     Entry added = makeEntry(entry);
     // After every entry equal to it, so equal entries keep arrival order.
-    const auto place =
-            std::upper_bound(m_entries.begin(), m_entries.end(), added,
-                             [](const Entry &a, const Entry &b) { return keyLess(a.key, b.key); });
+    const auto place = std::upper_bound(
+            m_entries.begin(), m_entries.end(), added,
+            [this](const Entry &a, const Entry &b) { return keyLess(keyOf(a), keyOf(b)); });
     m_entries.insert(place, std::move(added));
     return true;
 }
@@ -64,20 +71,25 @@ bool EntryList::Add(const QList<QByteArray> &entries)
     if (entries.size() > Room())
         return false;
 
+    // The batch's entries go to the end of the list for now, in arrival
+    // order; their keys all exist before the sort reads them.
+    const size_t listCount = m_entries.size();
     const auto count = size_t(entries.size());
-    std::vector<QByteArray> keys(count);
+    m_entries.reserve(listCount + count);
     std::vector<SortRecord> order(count);
     for (size_t i = 0; i < count; ++i) {
-        keys[i] = m_keys.entryKey(entries[qsizetype(i)]);
-        order[i] = {prefixOf(keys[i]), qsizetype(i)};
+        m_entries.push_back(makeEntry(entries[qsizetype(i)]));
+        order[i] = {prefixOf(keyOf(m_entries.back())), qsizetype(i)};
     }
+    const Entry *batch = m_entries.data() + listCount;
+
     // Equal keys are ordered by arrival, so the sort needs no stability of
     // its own: the batch comes out as adding it one by one would leave it.
-    std::sort(order.begin(), order.end(), [&keys](const SortRecord &a, const SortRecord &b) {
+    std::sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
         if (a.prefix != b.prefix)
             return a.prefix < b.prefix;
-        const QByteArray &keyA = keys[size_t(a.index)];
-        const QByteArray &keyB = keys[size_t(b.index)];
+        const QByteArrayView keyA = keyOf(batch[a.index]);
+        const QByteArrayView keyB = keyOf(batch[b.index]);
         if (keyLess(keyA, keyB))
             return true;
         if (keyLess(keyB, keyA))
@@ -85,21 +97,21 @@ bool EntryList::Add(const QList<QByteArray> &entries)
         return a.index < b.index;
     });
 
-    // Merged in place from the back, so no second list is held meanwhile.
-    // An entry of the list goes before the batch's entries equal to it,
-    // which is where adding them one by one would put them.
-    size_t fromList = m_entries.size();
+    // The sorted batch, then the list merged with it from the back, in
+    // place. An entry of the list goes before the batch's entries equal to
+    // it, which is where adding them one by one would put them.
+    std::vector<Entry> sorted(count);
+    for (size_t i = 0; i < count; ++i)
+        sorted[i] = std::move(m_entries[listCount + size_t(order[i].index)]);
+    order = {};
+    size_t fromList = listCount;
     size_t fromBatch = count;
-    m_entries.resize(m_entries.size() + count);
-    for (size_t to = m_entries.size(); fromBatch > 0;) {
-        const SortRecord &next = order[fromBatch - 1];
-        QByteArray &key = keys[size_t(next.index)];
-        if (fromList > 0 && keyLess(key, m_entries[fromList - 1].key)) {
+    for (size_t to = listCount + count; fromBatch > 0;) {
+        Entry &next = sorted[fromBatch - 1];
+        if (fromList > 0 && keyLess(keyOf(next), keyOf(m_entries[fromList - 1])))
             m_entries[--to] = std::move(m_entries[--fromList]);
-        } else {
-            m_entries[--to] = {entries[next.index], std::move(key)};
-            --fromBatch;
-        }
+        else
+            m_entries[--to] = std::move(sorted[--fromBatch]);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include "collationkey.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QLocale>
 
@@ -35,14 +36,19 @@ public:
     QString Text(qint16 position) const;
 
 private:
+    // An entry's key lives in m_keyBytes, which only grows: one buffer for
+    // all keys rather than an allocation for each.
     struct Entry
     {
         QByteArray bytes;
-        QByteArray key;
+        quint32 keyAt = 0;
+        quint32 keySize = 0;
     };
 
-    Entry makeEntry(const QByteArray &bytes) const;
+    Entry makeEntry(const QByteArray &bytes);
+    QByteArrayView keyOf(const Entry &entry) const;
 
     CollationKeyMaker m_keys;
+    QByteArray m_keyBytes;
     std::vector<Entry> m_entries;
 };
