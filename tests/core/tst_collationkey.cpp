@@ -84,40 +84,14 @@ private:
 // bytes, letters that fold to several, ignorables), some Latin-1.
 QByteArray randomEntry(QRandomGenerator &random)
 {
-    static const QList<QByteArray> pieces = {"a",
-                                             "Z",
-                                             "m",
-                                             " ",
-                                             "0",
-                                             "-",
-                                             "_",
-                                             "\t",
-                                             QByteArray(1, '\0'),
-                                             "\x7F",
-                                             "\xC3\xA9",
-                                             "\xC3\x89",
-                                             "\xC3\x9F",
-                                             "\xC3\xA5",
-                                             "\xC3\x85",
-                                             "\xC3\xB6",
-                                             "\xC4\xB0",
-                                             "\xC4\xB1",
-                                             "\xC2\xAD",
-                                             "\xCE\xA3",
-                                             "\xD0\x96",
-                                             "\xE1\xBA\x9E",
-                                             "\xE2\x80\x8B",
-                                             "\xE4\xB8\x80",
-                                             "\xEF\xAC\x83",
-                                             "\xEF\xBB\xBF",
-                                             "\xF0\x9F\x98\x80",
-                                             "\xF0\x90\x90\x80",
-                                             "\xE9",
-                                             "\x80",
-                                             "\x9F",
-                                             "\xFF",
-                                             "\xC3",
-                                             "\xED\xA0\x80"};
+    // clang-format off
+    static const QList<QByteArray> pieces = {
+            "a", "Z", "m", " ", "0", "-", "_", "\t", QByteArray(1, '\0'), "\x7F",
+            "\xC3\xA9", "\xC3\x89", "\xC3\x9F", "\xC3\xA5", "\xC3\x85", "\xC3\xB6",
+            "\xC4\xB0", "\xC4\xB1", "\xC2\xAD", "\xCE\xA3", "\xD0\x96", "\xE1\xBA\x9E",
+            "\xE2\x80\x8B", "\xE4\xB8\x80", "\xEF\xAC\x83", "\xEF\xBB\xBF", "\xF0\x9F\x98\x80",
+            "\xF0\x90\x90\x80", "\xE9", "\x80", "\x9F", "\xFF", "\xC3", "\xED\xA0\x80"};
+    // clang-format on
     // Half of them pure ASCII, which has a path of its own.
     const int choices = random.bounded(2) ? 10 : int(pieces.size());
     QByteArray entry;
