@@ -33,8 +33,7 @@ public:
             bytes = bytes.sliced(1);
         m_afterCr = false;
         for (qsizetype cr; (cr = bytes.indexOf('\r')) >= 0;) {
-            m_current += bytes.first(cr);
-            endLine();
+            endLine(bytes.first(cr));
             bytes = bytes.sliced(cr + 1);
             if (bytes.isEmpty())
                 m_afterCr = true; // an LF at the start of the next piece ends this line
@@ -49,7 +48,7 @@ public:
     void finish()
     {
         if (!m_current.isEmpty())
-            endLine();
+            endLine({});
     }
 
     qint64 count() const { return m_count; }
@@ -57,14 +56,20 @@ public:
     const QList<QByteArray> &lines() const { return m_lines; }
 
 private:
-    void endLine()
+    // The line is what was held back from earlier pieces, then `rest`.
+    // Most lines lie within one piece and are copied once, straight from it.
+    void endLine(QByteArrayView rest)
     {
         ++m_count;
         if (fits()) {
-            qsizetype end = m_current.size();
-            while (end > 0 && m_current.at(end - 1) == ' ')
-                --end;
-            m_lines.append(QByteArray(m_current.constData(), end));
+            QByteArrayView line = rest;
+            if (!m_current.isEmpty()) {
+                m_current += rest;
+                line = m_current;
+            }
+            while (line.endsWith(' '))
+                line.chop(1);
+            m_lines.append(line.toByteArray());
         } else {
             m_lines.clear();
         }
