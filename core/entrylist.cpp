@@ -45,7 +45,7 @@ EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
     const qsizetype keyAt = m_keyBytes.size();
     m_keys.appendEntryKey(bytes, m_keyBytes);
-    return {bytes, quint32(keyAt), quint32(m_keyBytes.size() - keyAt)};
+    return {bytes, keyAt, m_keyBytes.size() - keyAt};
 }
 
 QByteArrayView EntryList::keyOf(const Entry &entry) const

@@ -41,8 +41,8 @@ private:
     struct Entry
     {
         QByteArray bytes;
-        quint32 keyAt = 0;
-        quint32 keySize = 0;
+        qsizetype keyAt = 0;
+        qsizetype keySize = 0;
     };
 
     Entry makeEntry(const QByteArray &bytes);
