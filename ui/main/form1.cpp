@@ -61,10 +61,7 @@ Form1::Form1(HostUi &host, QWidget *parent)
     , m_saveDialog(host, saveDialogSettings())
 {
     setWindowTitle(AppInfo::DisplayName.toString());
-    QFont font(u"Arial"_s);
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    setFont(font);
+    setFont(formFont());
 
     createList();
     createStatusBar();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 #include <QtMath>
 
@@ -13,4 +14,14 @@ inline int twipsToPixelsX(const QWidget *widget, int twips)
 inline int twipsToPixelsY(const QWidget *widget, int twips)
 {
     return qRound(twips * widget->logicalDpiY() / 1440.0);
+}
+
+// Both windows and their controls are drawn in Arial 8.25 pt bold (Liberation
+// Sans stands in where Arial is missing).
+inline QFont formFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    return font;
 }

@@ -39,10 +39,7 @@ Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
     , m_host(host)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    QFont font(u"Arial"_s);
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    setFont(font);
+    setFont(formFont());
 
     const auto twipsRect = [this](int left, int top, int width, int height) {
         return QRect(twipsToPixelsX(this, left), twipsToPixelsY(this, top),
