@@ -238,6 +238,17 @@ class Session:
         wait_until(lambda: window not in self.visible_windows() or not self.program_running(),
                    what or f"window {window} to close", timeout)
 
+    def holds(self, condition, failure, seconds=1.5):
+        """Checks, for a while, that condition stays true: a program that is
+        going to change its windows in answer to something does so well
+        within this time."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.expect_running()
+            if not condition():
+                raise E2EFailure(failure)
+            time.sleep(POLL)
+
     def is_visible(self, window):
         return window in self.visible_windows()
 
