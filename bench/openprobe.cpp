@@ -8,7 +8,6 @@
 #include "entrylistmodel.h"
 #include "firstpaint.h"
 #include "form1.h"
-#include "form2.h"
 #include "hostui.h"
 
 #include <QApplication>
@@ -34,7 +33,7 @@ public:
 
     int messages = 0;
 
-    int ShowMessage(const QString &prompt, int, const QString &title) override
+    MessageReply ShowMessage(const QString &prompt, MessageStyle, const QString &title) override
     {
         std::fprintf(stderr, "lexivorn_open_probe: %s: %s\n", qPrintable(title),
                      qPrintable(prompt));
@@ -64,8 +63,10 @@ int main(int argc, char *argv[])
     form1.mnuOpen_Click();
     if (host.messages > 0 || form1.List1().rowCount() == 0)
         return 1;
-    if (Form2 *progress = form1.progressWindow())
-        progress->close();
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == u"Form2")
+            window->close();
+    }
 
     auto *list = form1.findChild<QListView *>(u"List1"_s);
     new ExitOnFirstPaint(list->viewport());

@@ -2,18 +2,19 @@
 
 #include <QString>
 
-// Message box styles and replies, as the windows ask for them.
-namespace MessageStyle {
-constexpr int OkOnly = 0; // one OK button, no icon
-constexpr int YesNo = 4; // Yes and No buttons, no icon
-constexpr int Information = 64; // OK button with the information icon
-} // namespace MessageStyle
+// Message box styles and replies, with the numbers desktops have long given
+// them.
+enum class MessageStyle {
+    OkOnly = 0, // one OK button, no icon
+    YesNo = 4, // Yes and No buttons, no icon
+    Information = 64, // OK button with the information icon
+};
 
-namespace MessageReply {
-constexpr int Ok = 1;
-constexpr int Yes = 6;
-constexpr int No = 7;
-} // namespace MessageReply
+enum class MessageReply {
+    Ok = 1,
+    Yes = 6,
+    No = 7,
+};
 
 // What a file dialog is shown with. Filters are written as description and
 // pattern pairs, each followed by "|" ("Text Files (*.txt)|*.txt|"), or as a
@@ -24,7 +25,6 @@ struct FileDialogSettings
     QString Filter;
     QString DefaultExt;
     QString FileName; // proposed name; after a showing, the name chosen
-    int Flags = 0;
 };
 
 // The desktop services the windows use to talk to the user. The windows
@@ -34,10 +34,11 @@ class HostUi
 public:
     virtual ~HostUi() = default;
 
-    // Shows a modal message box; returns the reply code of the button
-    // pressed (MessageReply::Yes only for the Yes button). CR LF in the
-    // prompt breaks the line.
-    virtual int ShowMessage(const QString &prompt, int style, const QString &title) = 0;
+    // Shows a modal message box; returns the button pressed
+    // (MessageReply::Yes only for the Yes button). CR LF in the prompt
+    // breaks the line.
+    virtual MessageReply ShowMessage(const QString &prompt, MessageStyle style,
+                                     const QString &title) = 0;
 
     // Show a modal file dialog and return the full path chosen, or an empty
     // string when the user cancelled.

@@ -10,11 +10,6 @@
 
 namespace {
 
-// The message-box flags keep the buttons in the low four bits and the icon
-// in the next four.
-constexpr int ButtonBits = 0x0F;
-constexpr int IconBits = 0xF0;
-
 // Boxes and dialogs sit over the window the user is working in, when one is
 // shown; a hidden window would place them off the user's view.
 QWidget *dialogParent()
@@ -23,7 +18,7 @@ QWidget *dialogParent()
     return window && window->isVisible() ? window : nullptr;
 }
 
-int replyFor(QMessageBox::StandardButton button, bool yesNo)
+MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
 {
     switch (button) {
     case QMessageBox::Yes:
@@ -73,10 +68,10 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 
 } // namespace
 
-int QtHostUi::ShowMessage(const QString &prompt, int style, const QString &title)
+MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, const QString &title)
 {
-    const bool yesNo = (style & ButtonBits) == MessageStyle::YesNo;
-    const bool information = (style & IconBits) == MessageStyle::Information;
+    const bool yesNo = style == MessageStyle::YesNo;
+    const bool information = style == MessageStyle::Information;
 
     QPointer<QMessageBox> box = new QMessageBox(dialogParent());
     box->setObjectName(QStringLiteral("messageBox"));
@@ -101,7 +96,7 @@ int QtHostUi::ShowMessage(const QString &prompt, int style, const QString &title
     box->exec();
     if (!box)
         return replyFor(QMessageBox::NoButton, yesNo);
-    const int reply = replyFor(box->standardButton(box->clickedButton()), yesNo);
+    const MessageReply reply = replyFor(box->standardButton(box->clickedButton()), yesNo);
     delete box;
     return reply;
 }

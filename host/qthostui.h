@@ -7,7 +7,8 @@
 class QtHostUi final : public HostUi
 {
 public:
-    int ShowMessage(const QString &prompt, int style, const QString &title) override;
+    MessageReply ShowMessage(const QString &prompt, MessageStyle style,
+                             const QString &title) override;
     QString ShowOpenDialog(const FileDialogSettings &settings) override;
     QString ShowSaveDialog(const FileDialogSettings &settings) override;
 };

@@ -1,4 +1,5 @@
 #include "commondialog.h"
+#include "dialogsettings.h"
 #include "fakehostui.h"
 
 #include <QTest>
@@ -17,16 +18,6 @@ private slots:
     void nameFilters();
 };
 
-static FileDialogSettings saveSettings()
-{
-    FileDialogSettings settings;
-    settings.DialogTitle = QStringLiteral("Save file as...");
-    settings.Filter = QStringLiteral("*.txt");
-    settings.DefaultExt = QStringLiteral("txt");
-    settings.FileName = QStringLiteral("Alphabetized File");
-    return settings;
-}
-
 void tst_CommonDialog::showOpen_passesSettingsAndReportsChosenName()
 {
     FakeHostUi host;
@@ -35,7 +26,6 @@ void tst_CommonDialog::showOpen_passesSettingsAndReportsChosenName()
     dialog.Settings().DialogTitle = QStringLiteral("Open file to alphabetize...");
     dialog.Settings().DefaultExt = QStringLiteral(".txt");
     dialog.Settings().Filter = QStringLiteral("Text Files (*.txt)|*.txt|");
-    dialog.Settings().Flags = 1;
     QVERIFY(dialog.ChosenName().isEmpty());
 
     dialog.ShowOpen();
@@ -46,7 +36,6 @@ void tst_CommonDialog::showOpen_passesSettingsAndReportsChosenName()
     QCOMPARE(call.settings.DialogTitle, QStringLiteral("Open file to alphabetize..."));
     QCOMPARE(call.settings.DefaultExt, QStringLiteral(".txt"));
     QCOMPARE(call.settings.Filter, QStringLiteral("Text Files (*.txt)|*.txt|"));
-    QCOMPARE(call.settings.Flags, 1);
     QVERIFY(call.settings.FileName.isEmpty());
     QCOMPARE(dialog.ChosenName(), QStringLiteral("/data/names.txt"));
 }
@@ -55,7 +44,7 @@ void tst_CommonDialog::showSave_passesSettingsAndReportsChosenName()
 {
     FakeHostUi host;
     host.saveNames.enqueue(QStringLiteral("/data/Alphabetized File.txt"));
-    CommonDialog dialog(host, saveSettings());
+    CommonDialog dialog(host, saveDialogSettings());
 
     dialog.ShowSave();
 
@@ -86,7 +75,7 @@ void tst_CommonDialog::chosenNameIsProposedNextTime()
 {
     FakeHostUi host;
     host.saveNames << QStringLiteral("/a/first.txt") << QStringLiteral("/b/second.txt");
-    CommonDialog dialog(host, saveSettings());
+    CommonDialog dialog(host, saveDialogSettings());
 
     dialog.ShowSave();
     QCOMPARE(dialog.Settings().FileName, QStringLiteral("/a/first.txt"));
@@ -109,7 +98,7 @@ void tst_CommonDialog::cancelReportsNoNameAndKeepsProposal()
     QVERIFY(dialog.ChosenName().isEmpty());
     QCOMPARE(dialog.Settings().FileName, QStringLiteral("/a/list.txt"));
 
-    CommonDialog save(host, saveSettings());
+    CommonDialog save(host, saveDialogSettings());
     save.ShowSave(); // the queue is empty: cancelled
     QVERIFY(save.ChosenName().isEmpty());
     QCOMPARE(save.Settings().FileName, QStringLiteral("Alphabetized File"));

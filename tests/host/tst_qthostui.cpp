@@ -1,3 +1,4 @@
+#include "dialogsettings.h"
 #include "qthostui.h"
 
 #include <QAbstractButton>
@@ -57,23 +58,11 @@ static QString fileNameShown(QFileDialog *dialog)
     return edit ? edit->text() : QString();
 }
 
+// The open dialog as the Open command shows it.
 static FileDialogSettings openSettings()
 {
-    FileDialogSettings settings;
-    settings.DialogTitle = QStringLiteral("Open file to alphabetize...");
-    settings.DefaultExt = QStringLiteral(".txt");
+    FileDialogSettings settings = openDialogSettings();
     settings.Filter = QStringLiteral("Text Files (*.txt)|*.txt|");
-    settings.Flags = 1;
-    return settings;
-}
-
-static FileDialogSettings saveSettings()
-{
-    FileDialogSettings settings;
-    settings.DialogTitle = QStringLiteral("Save file as...");
-    settings.DefaultExt = QStringLiteral("txt");
-    settings.Filter = QStringLiteral("*.txt");
-    settings.FileName = QStringLiteral("Alphabetized File");
     return settings;
 }
 
@@ -121,38 +110,41 @@ enum class Closing { ClickYes, ClickNo, ClickOk, PressEscape, PressReturn, Close
 
 void tst_QtHostUi::messageReply_data()
 {
-    QTest::addColumn<int>("style");
+    QTest::addColumn<MessageStyle>("style");
     QTest::addColumn<Closing>("closing");
-    QTest::addColumn<int>("reply");
+    QTest::addColumn<MessageReply>("reply");
     QTest::addColumn<QMessageBox::Icon>("icon");
     QTest::addColumn<QMessageBox::StandardButtons>("buttons");
 
     const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
     const QMessageBox::StandardButtons ok = QMessageBox::Ok;
+    using enum MessageStyle;
+    using enum MessageReply;
     QTest::newRow("Yes button of a Yes/No box")
-            << 4 << Closing::ClickYes << 6 << QMessageBox::NoIcon << yesNo;
+            << YesNo << Closing::ClickYes << Yes << QMessageBox::NoIcon << yesNo;
     QTest::newRow("No button of a Yes/No box")
-            << 4 << Closing::ClickNo << 7 << QMessageBox::NoIcon << yesNo;
+            << YesNo << Closing::ClickNo << No << QMessageBox::NoIcon << yesNo;
     QTest::newRow("Escape on a Yes/No box is No")
-            << 4 << Closing::PressEscape << 7 << QMessageBox::NoIcon << yesNo;
+            << YesNo << Closing::PressEscape << No << QMessageBox::NoIcon << yesNo;
     QTest::newRow("window close of a Yes/No box is No")
-            << 4 << Closing::CloseWindow << 7 << QMessageBox::NoIcon << yesNo;
+            << YesNo << Closing::CloseWindow << No << QMessageBox::NoIcon << yesNo;
     QTest::newRow("Return on a Yes/No box takes Yes")
-            << 4 << Closing::PressReturn << 6 << QMessageBox::NoIcon << yesNo;
-    QTest::newRow("OK of a plain box") << 0 << Closing::ClickOk << 1 << QMessageBox::NoIcon << ok;
+            << YesNo << Closing::PressReturn << Yes << QMessageBox::NoIcon << yesNo;
+    QTest::newRow("OK of a plain box")
+            << OkOnly << Closing::ClickOk << Ok << QMessageBox::NoIcon << ok;
     QTest::newRow("Escape on a plain box is OK")
-            << 0 << Closing::PressEscape << 1 << QMessageBox::NoIcon << ok;
+            << OkOnly << Closing::PressEscape << Ok << QMessageBox::NoIcon << ok;
     QTest::newRow("OK of an information box")
-            << 64 << Closing::ClickOk << 1 << QMessageBox::Information << ok;
+            << Information << Closing::ClickOk << Ok << QMessageBox::Information << ok;
     QTest::newRow("window close of an information box is OK")
-            << 64 << Closing::CloseWindow << 1 << QMessageBox::Information << ok;
+            << Information << Closing::CloseWindow << Ok << QMessageBox::Information << ok;
 }
 
 void tst_QtHostUi::messageReply()
 {
-    QFETCH(int, style);
+    QFETCH(MessageStyle, style);
     QFETCH(Closing, closing);
-    QFETCH(int, reply);
+    QFETCH(MessageReply, reply);
     QFETCH(QMessageBox::Icon, icon);
     QFETCH(QMessageBox::StandardButtons, buttons);
 
@@ -279,8 +271,8 @@ void tst_QtHostUi::dialogShowsSettings()
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         dialog->reject();
     });
-    const QString chosen =
-            saving ? m_host.ShowSaveDialog(saveSettings()) : m_host.ShowOpenDialog(openSettings());
+    const QString chosen = saving ? m_host.ShowSaveDialog(saveDialogSettings())
+                                  : m_host.ShowOpenDialog(openSettings());
 
     QVERIFY(seen);
     QFETCH(QString, proposedName);
@@ -346,7 +338,7 @@ void tst_QtHostUi::saveDialog_typedName()
         dialog->setDirectory(dir.path());
         typeNameAndAccept(dialog, typed);
     });
-    const QString chosen = m_host.ShowSaveDialog(saveSettings());
+    const QString chosen = m_host.ShowSaveDialog(saveDialogSettings());
 
     QCOMPARE(chosen, dir.filePath(saved));
     QVERIFY(writeFile(chosen));
@@ -357,7 +349,7 @@ void tst_QtHostUi::saveDialog_asksBeforeReplacing()
 {
     const QString path = m_dir.filePath(QStringLiteral("existing list.txt"));
     QVERIFY(writeFile(path));
-    FileDialogSettings settings = saveSettings();
+    FileDialogSettings settings = saveDialogSettings();
     settings.FileName = path;
 
     bool asked = false;
@@ -405,8 +397,8 @@ void tst_QtHostUi::cancelledDialogReturnsNoName()
         QVERIFY(buttons);
         buttons->button(QDialogButtonBox::Cancel)->click();
     });
-    const QString chosen =
-            saving ? m_host.ShowSaveDialog(saveSettings()) : m_host.ShowOpenDialog(openSettings());
+    const QString chosen = saving ? m_host.ShowSaveDialog(saveDialogSettings())
+                                  : m_host.ShowOpenDialog(openSettings());
     QCOMPARE(chosen, QString());
 }
 
@@ -446,7 +438,7 @@ void tst_QtHostUi::windowDestroyedUnderneath()
         QCOMPARE(m_host.ShowOpenDialog(openSettings()), QString());
         break;
     default:
-        QCOMPARE(m_host.ShowSaveDialog(saveSettings()), QString());
+        QCOMPARE(m_host.ShowSaveDialog(saveDialogSettings()), QString());
         break;
     }
     QVERIFY(overWindow);

@@ -1,6 +1,7 @@
 #include "fakehostui.h"
 
-int FakeHostUi::ShowMessage(const QString &prompt, int style, const QString &title)
+MessageReply FakeHostUi::ShowMessage(const QString &prompt, MessageStyle style,
+                                     const QString &title)
 {
     HostCall call;
     call.kind = HostCall::Message;

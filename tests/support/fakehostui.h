@@ -15,7 +15,7 @@ struct HostCall
 
     Kind kind = Message;
     QString prompt; // messages
-    int style = 0;
+    MessageStyle style = MessageStyle::OkOnly;
     QString title;
     FileDialogSettings settings; // dialogs
 };
@@ -27,7 +27,7 @@ struct HostCall
 class FakeHostUi final : public HostUi
 {
 public:
-    QQueue<int> replies;
+    QQueue<MessageReply> replies;
     QQueue<QString> openNames; // an empty name stands for a cancelled dialog
     QQueue<QString> saveNames;
     QList<HostCall> calls;
@@ -36,7 +36,8 @@ public:
     // windows while the "modal box" is up.
     std::function<void(const HostCall &)> onCall;
 
-    int ShowMessage(const QString &prompt, int style, const QString &title) override;
+    MessageReply ShowMessage(const QString &prompt, MessageStyle style,
+                             const QString &title) override;
     QString ShowOpenDialog(const FileDialogSettings &settings) override;
     QString ShowSaveDialog(const FileDialogSettings &settings) override;
 

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "appinfo.h"
+#include "dialogsettings.h"
 #include "entrylistmodel.h"
 #include "form2.h"
 #include "listfile.h"
@@ -18,41 +19,11 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-FileDialogSettings openDialogSettings()
-{
-    FileDialogSettings settings;
-    settings.DialogTitle = u"Open file to alphabetize..."_s;
-    settings.DefaultExt = u".txt"_s;
-    return settings;
-}
-
-FileDialogSettings saveDialogSettings()
-{
-    FileDialogSettings settings;
-    settings.DialogTitle = u"Save file as..."_s;
-    settings.DefaultExt = u"txt"_s;
-    settings.FileName = u"Alphabetized File"_s;
-    settings.Filter = u"*.txt"_s;
-    return settings;
-}
-
-QString fileErrorText(const QString &what, const FileResult &result)
-{
-    return what % u"\r\n"_s % QDir::toNativeSeparators(result.fileName()) % u"\r\n\r\n"_s
-            % result.reason();
-}
-
-} // namespace
+namespace { } // namespace
 
 Form1::Form1(HostUi &host, QWidget *parent)
-    // A tool window gets no taskbar button from desktops that honour the
-    // window type (on X11 a utility window, on Windows a tool window), and
-    // unlike a hand-set skip-taskbar state it survives every hide and show.
-    // Under openbox it still takes the focus and its menu bar the keyboard.
-    // No minimize or maximize button is asked for. The close button stays
-    // (see RemoveCloseCommand), but closing is refused.
+    // A tool window, because desktops give that type no taskbar button,
+    // through every hide and show.
     : QMainWindow(parent,
                   Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -60,6 +31,7 @@ Form1::Form1(HostUi &host, QWidget *parent)
     , m_openDialog(host, openDialogSettings())
     , m_saveDialog(host, saveDialogSettings())
 {
+    setObjectName(u"Form1"_s);
     setWindowTitle(AppInfo::DisplayName.toString());
     setFont(formFont());
 
@@ -75,11 +47,6 @@ Form1::~Form1()
     // A progress window still playing must not tick on into a main window
     // that is gone.
     delete m_form2;
-}
-
-Form2 *Form1::progressWindow() const
-{
-    return m_form2;
 }
 
 void Form1::Form_Load()
@@ -154,23 +121,17 @@ void Form1::setFixedClientSize()
                                         screen->availableGeometry()));
 }
 
-void Form1::reportReadError(const FileResult &result)
+void Form1::reportFileError(const QString &what, const FileResult &result)
 {
-    m_host.ShowMessage(fileErrorText(u"Could not read the file"_s, result), MessageStyle::OkOnly,
-                       u"Error"_s);
-}
-
-void Form1::reportWriteError(const FileResult &result)
-{
-    m_host.ShowMessage(fileErrorText(u"Could not save the file"_s, result), MessageStyle::OkOnly,
-                       u"Error"_s);
+    const QString text = what % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
+            % u"\r\n\r\n"_s % result.reason();
+    m_host.ShowMessage(text, MessageStyle::OkOnly, u"Error"_s);
 }
 
 void Form1::mnuOpen_Click()
 {
     FileDialogSettings &settings = m_openDialog.Settings();
     settings.Filter = u"Text Files (*.txt)|*.txt|"_s;
-    settings.Flags = 1;
     m_openDialog.ShowOpen();
     const QString fileName = m_openDialog.ChosenName();
     // A cancelled dialog ends the command: nothing is read again and the
@@ -196,7 +157,7 @@ void Form1::mnuOpen_Click()
         progress->close();
     }
     show();
-    reportReadError(result);
+    reportFileError(u"Could not read the file"_s, result);
 }
 
 void Form1::showProgressWindow()
@@ -212,17 +173,29 @@ void Form1::mnuSave_Click()
         m_host.ShowMessage(u"There's nothing to save!"_s, MessageStyle::OkOnly, u"Error"_s);
         return;
     }
+    if (const QString chosen = saveListAs(); !chosen.isEmpty())
+        SavePath = chosen;
+}
+
+void Form1::showMainWindow()
+{
+    show();
+}
+
+// The one save routine, for the menu's Save and the progress window's.
+QString Form1::saveListAs()
+{
     m_saveDialog.ShowSave();
     // A cancelled dialog writes nothing, not even the proposed name.
-    if (m_saveDialog.ChosenName().isEmpty())
-        return;
-    SavePath = m_saveDialog.ChosenName();
-    const FileResult result = WriteListFile(SavePath, m_list->entries());
-    if (!result.ok()) {
-        reportWriteError(result);
-        return;
-    }
-    m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+    const QString fileName = m_saveDialog.ChosenName();
+    if (fileName.isEmpty())
+        return {};
+    const FileResult result = WriteListFile(fileName, m_list->entries());
+    if (result.ok())
+        m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+    else
+        reportFileError(u"Could not save the file"_s, result);
+    return fileName;
 }
 
 void Form1::mnuExit_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commondialog.h"
+#include "progressowner.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -14,8 +15,8 @@ class StatusPanels;
 
 // The main window: the ordered list, the status bar and the menu bar
 // Open | Save | Exit | About. It owns the list and both file dialogs for the
-// life of the program.
-class Form1 final : public QMainWindow
+// life of the program, and puts up the progress window after each Open.
+class Form1 final : public QMainWindow, public ProgressOwner
 {
     Q_OBJECT
 
@@ -24,24 +25,18 @@ public:
     ~Form1() override;
 
     EntryListModel &List1() { return *m_list; }
-    CommonDialog &CommonDialog1() { return m_openDialog; }
-    CommonDialog &CommonDialog2() { return m_saveDialog; }
     StatusPanels &StatusBar1() { return *m_statusBar; }
-    // The progress window, while one is loaded.
-    Form2 *progressWindow() const;
 
     QString SavePath;
-
-    // Tell the user a list file could not be read or written: an "Error"
-    // message naming the file and the reason.
-    void reportReadError(const FileResult &result);
-    void reportWriteError(const FileResult &result);
 
     // Menu commands.
     void mnuOpen_Click();
     void mnuSave_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
+
+    void showMainWindow() override;
+    QString saveListAs() override;
 
 private:
     void Form_Load();
@@ -50,6 +45,8 @@ private:
     void createMenuBar();
     void setFixedClientSize();
     void showProgressWindow();
+    // An "Error" message naming the file and the reason.
+    void reportFileError(const QString &what, const FileResult &result);
 
     HostUi &m_host;
     EntryListModel *m_list = nullptr;

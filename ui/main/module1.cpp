@@ -31,9 +31,7 @@ protected:
 
 void RemoveCloseCommand(QWidget *window)
 {
-    // The close button hint stays: with it the window manager is told which
-    // functions the window has, and openbox, for one, then leaves out the
-    // minimize and maximize buttons; without it every function is offered.
-    // The button is inert, as a greyed close button would be.
+    // The close button hint stays, because without it window managers offer
+    // every function, minimize and maximize included; the button is inert.
     window->installEventFilter(new CloseRefuser(window));
 }

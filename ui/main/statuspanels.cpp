@@ -43,6 +43,7 @@ StatusPanels::StatusPanels(QWidget *parent)
     // the window they were measured for.
     for (int i = 0; i < 4; ++i) {
         auto *label = new QLabel(this);
+        label->setObjectName(u"Panel%1"_s.arg(i + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(twipsToPixelsX(this, Panels[i].widthTwips));
         label->setAccessibleName(QString::fromUtf16(Panels[i].accessibleName));
@@ -68,11 +69,6 @@ void StatusPanels::setPanelText(int panel, const QString &text)
 QString StatusPanels::panelText(int panel) const
 {
     return m_panels[panel - 1]->text();
-}
-
-QLabel *StatusPanels::panel(int panel) const
-{
-    return m_panels[panel - 1];
 }
 
 void StatusPanels::resizeEvent(QResizeEvent *event)

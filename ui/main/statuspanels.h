@@ -19,7 +19,6 @@ public:
     // Panels are numbered 1 to 4, left to right.
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
-    QLabel *panel(int panel) const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

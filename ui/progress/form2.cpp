@@ -1,10 +1,7 @@
 #include "form2.h"
 
-#include "commondialog.h"
-#include "entrylistmodel.h"
-#include "form1.h"
 #include "hostui.h"
-#include "listfile.h"
+#include "progressowner.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -25,19 +22,13 @@ constexpr int TickInterval = 120; // milliseconds
 
 } // namespace
 
-Form2::Form2(Form1 &form1, HostUi &host, QWidget *parent)
-    : QWidget(parent,
-              // A borderless utility window. Window managers (openbox among
-              // them) draw no caption or close control for it, and Qt marks it
-              // transient for the application, which taskbars and pagers leave
-              // out, so it gets no taskbar button.
-              // It stays an ordinary stacked, focusable window, which a splash
-              // screen is not everywhere, and it never counts as the
-              // application's last window, so closing it cannot end the program.
-              Qt::Tool | Qt::FramelessWindowHint)
-    , m_form1(form1)
+Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
+    // A borderless tool window, because taskbars leave that type out.
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , m_owner(owner)
     , m_host(host)
 {
+    setObjectName(u"Form2"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(formFont());
 
@@ -124,9 +115,9 @@ void Form2::finish()
 {
     m_stage = Stage::Prompting;
     m_timer->stop();
-    m_form1.show();
+    m_owner.showMainWindow();
     hide();
-    const int answer =
+    const MessageReply answer =
             m_host.ShowMessage(u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s,
                                MessageStyle::YesNo, u"Finished"_s);
     if (answer == MessageReply::Yes)
@@ -138,18 +129,8 @@ void Form2::finish()
 
 void Form2::mnuSave_Click()
 {
-    CommonDialog &dialog = m_form1.CommonDialog2();
-    dialog.ShowSave();
-    // A cancelled dialog saves nothing rather than writing some preset name.
-    if (dialog.ChosenName().isEmpty())
-        return;
-    SavePath = dialog.ChosenName();
-    const FileResult result = WriteListFile(SavePath, m_form1.List1().entries());
-    if (!result.ok()) {
-        m_form1.reportWriteError(result);
-        return;
-    }
-    m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+    if (const QString chosen = m_owner.saveListAs(); !chosen.isEmpty())
+        SavePath = chosen;
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -160,7 +141,7 @@ void Form2::closeEvent(QCloseEvent *event)
         // window after a failed read): only the finish would bring the main
         // window back, so bring it back here, or it stays hidden for good.
         m_timer->stop();
-        m_form1.show();
+        m_owner.showMainWindow();
         m_stage = Stage::Unloading;
         event->accept();
         break;

@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-class Form1;
 class HostUi;
+class ProgressOwner;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -12,20 +12,21 @@ class QTimer;
 // The small borderless window that plays after each Open: 50 ticks of
 // 120 ms alternating "Sorting text..." and "Please wait...", then it brings
 // the main window back, asks whether to save and unloads itself.
-// Closed any other way, it still brings the main window back.
+// Closed any other way, it still brings the main window back. The window
+// that put it up is reached only through ProgressOwner.
 class Form2 final : public QWidget
 {
     Q_OBJECT
 
 public:
-    Form2(Form1 &form1, HostUi &host, QWidget *parent = nullptr);
+    Form2(ProgressOwner &owner, HostUi &host, QWidget *parent = nullptr);
 
     QString SavePath;
 
     int ProgressValue() const;
     // One timer tick; the timer calls it every 120 ms while enabled.
     void Timer1_Timer();
-    // The prompted save, on the main window's list and save dialog.
+    // The prompted save, through the owner's save routine.
     void mnuSave_Click();
 
 protected:
@@ -39,7 +40,7 @@ private:
     void finish();
     void setStatusText(const QString &text);
 
-    Form1 &m_form1;
+    ProgressOwner &m_owner;
     HostUi &m_host;
     QLabel *m_label = nullptr;
     QProgressBar *m_progressBar = nullptr;

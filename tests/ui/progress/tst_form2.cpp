@@ -2,6 +2,7 @@
 #include "fakehostui.h"
 #include "form1.h"
 #include "form2.h"
+#include "shownwindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -99,10 +100,10 @@ void tst_Form2::layout_data()
     QTest::addColumn<QRect>("geometry");
 
     // 15 twips to the pixel at 96 dots per inch.
-    QTest::newRow("Frame1") << u"Frame1"_s << QString() << QRect(0, 0, 297, 57);
+    QTest::newRow("Frame1") << u"Frame1"_s << u"Form2"_s << QRect(0, 0, 297, 57);
     QTest::newRow("Label1") << u"Label1"_s << u"Frame1"_s << QRect(16, 16, 273, 17);
     QTest::newRow("progress bar") << u"vbalProgressBar1"_s << u"Frame1"_s << QRect(8, 32, 281, 17);
-    QTest::newRow("hidden button") << u"mnuSave"_s << QString() << QRect(112, 16, 81, 33);
+    QTest::newRow("hidden button") << u"mnuSave"_s << u"Form2"_s << QRect(112, 16, 81, 33);
 }
 
 void tst_Form2::layout()
@@ -213,7 +214,7 @@ void tst_Form2::lastTickPromptsWithMainWindowBack()
 
 void tst_Form2::promptAnswered_data()
 {
-    QTest::addColumn<int>("reply");
+    QTest::addColumn<MessageReply>("reply");
     QTest::addColumn<QByteArray>("listFile");
     QTest::addColumn<QByteArray>("saved"); // null: nothing may be written
 
@@ -226,7 +227,7 @@ void tst_Form2::promptAnswered_data()
 
 void tst_Form2::promptAnswered()
 {
-    QFETCH(int, reply);
+    QFETCH(MessageReply, reply);
     QFETCH(QByteArray, listFile);
     QFETCH(QByteArray, saved);
 
@@ -365,7 +366,7 @@ void tst_Form2::nextOpenLoadsFreshWindow()
     for (int open = 1; open <= 2; ++open) {
         host.openNames.enqueue(input);
         form1.mnuOpen_Click();
-        const QPointer<Form2> form2 = form1.progressWindow();
+        const QPointer<Form2> form2 = shownWindow<Form2>();
         QVERIFY(form2);
         auto *const timer = form2->findChild<QTimer *>(u"Timer1"_s);
         QVERIFY(timer->isActive());
