@@ -3,6 +3,7 @@
 #include "appinfo.h"
 #include "dialogsettings.h"
 #include "entrylistmodel.h"
+#include "filedroptarget.h"
 #include "form2.h"
 #include "listfile.h"
 #include "module1.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QListView>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 
@@ -39,6 +41,8 @@ Form1::Form1(HostUi &host, QWidget *parent)
     createStatusBar();
     createMenuBar();
     setFixedClientSize();
+    // Files dropped from a file manager open as if chosen in the dialog.
+    connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
 }
 
@@ -136,9 +140,27 @@ void Form1::mnuOpen_Click()
     const QString fileName = m_openDialog.ChosenName();
     // A cancelled dialog ends the command: nothing is read again and the
     // window stays as it was.
-    if (fileName.isEmpty())
-        return;
+    if (!fileName.isEmpty())
+        openFile(fileName);
+}
 
+void Form1::openFiles(const QStringList &fileNames)
+{
+    m_waitingFiles += fileNames;
+    openNextWaitingFile();
+}
+
+void Form1::openNextWaitingFile()
+{
+    if (m_opening || m_form2 || m_waitingFiles.isEmpty())
+        return;
+    openFile(m_waitingFiles.takeFirst());
+}
+
+// The Open command from the moment a file is named.
+void Form1::openFile(const QString &fileName)
+{
+    const QScopedValueRollback opening(m_opening, true);
     hide();
     showProgressWindow();
     const FileResult result = m_list->addFile(fileName);
@@ -150,21 +172,25 @@ void Form1::mnuOpen_Click()
 
     // A file that was not read is never reported as sorted: the progress
     // window goes, this window comes back and says why.
-    // Closing unloads it; it is forgotten at once so that the next Open
-    // loads a fresh one even before the old one is gone.
-    if (Form2 *progress = m_form2) {
-        m_form2 = nullptr;
-        progress->close();
-    }
+    if (m_form2)
+        m_form2->close();
     show();
     reportFileError(u"Could not read the file"_s, result);
+    m_opening = false;
+    openNextWaitingFile();
 }
 
 void Form1::showProgressWindow()
 {
-    if (!m_form2)
+    if (!m_form2) {
         m_form2 = new Form2(*this, m_host);
-    m_form2->show();
+        // Forgotten as it unloads, so that the next Open loads a fresh one;
+        // its end is the end of the Open sequence.
+        connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
+        connect(m_form2, &Form2::unloading, this, &Form1::openNextWaitingFile,
+                Qt::QueuedConnection);
+    }
+    m_form2->showPainted();
 }
 
 void Form1::mnuSave_Click()

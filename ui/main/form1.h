@@ -29,6 +29,11 @@ public:
 
     QString SavePath;
 
+    // Opens each file in turn, as Open does with a name chosen in its
+    // dialog. Files that arrive while an Open is under way wait for it to
+    // end, prompt and all.
+    void openFiles(const QStringList &fileNames);
+
     // Menu commands.
     void mnuOpen_Click();
     void mnuSave_Click();
@@ -44,6 +49,8 @@ private:
     void createStatusBar();
     void createMenuBar();
     void setFixedClientSize();
+    void openFile(const QString &fileName);
+    void openNextWaitingFile();
     void showProgressWindow();
     // An "Error" message naming the file and the reason.
     void reportFileError(const QString &what, const FileResult &result);
@@ -55,4 +62,8 @@ private:
     CommonDialog m_openDialog;
     CommonDialog m_saveDialog;
     QPointer<Form2> m_form2;
+    QStringList m_waitingFiles;
+    // Set while a file is read and its failure told, so that a waiting file
+    // cannot start from inside that.
+    bool m_opening = false;
 };

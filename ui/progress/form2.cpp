@@ -5,6 +5,8 @@
 #include "twips.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -13,12 +15,15 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int TickInterval = 120; // milliseconds
+// How long showPainted() waits for the window to be on the screen.
+constexpr int ExposeWaitLimit = 500; // milliseconds
 
 } // namespace
 
@@ -78,6 +83,18 @@ Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
     m_timer->setTimerType(Qt::CoarseTimer);
     connect(m_timer, &QTimer::timeout, this, &Form2::Timer1_Timer);
     m_timer->start();
+}
+
+void Form2::showPainted()
+{
+    show();
+    // The window system tells when the window is on the screen; it does so
+    // at once, but not synchronously. User input waits meanwhile.
+    QElapsedTimer waited;
+    waited.start();
+    while (!windowHandle()->isExposed() && waited.elapsed() < ExposeWaitLimit)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    repaint();
 }
 
 int Form2::ProgressValue() const
@@ -144,6 +161,7 @@ void Form2::closeEvent(QCloseEvent *event)
         m_owner.showMainWindow();
         m_stage = Stage::Unloading;
         event->accept();
+        emit unloading();
         break;
     case Stage::Prompting:
         // The finish is asking or saving and will unload the window itself;
@@ -152,6 +170,7 @@ void Form2::closeEvent(QCloseEvent *event)
         break;
     case Stage::Unloading:
         event->accept();
+        emit unloading();
         break;
     }
 }

@@ -23,11 +23,20 @@ public:
 
     QString SavePath;
 
+    // Shows the window and paints it before returning: the Open command
+    // reads its file right after, on this same thread, and a large file
+    // would otherwise leave a blank frame on the screen until it is read.
+    void showPainted();
+
     int ProgressValue() const;
     // One timer tick; the timer calls it every 120 ms while enabled.
     void Timer1_Timer();
     // The prompted save, through the owner's save routine.
     void mnuSave_Click();
+
+signals:
+    // The window is closing for good; it is deleted right after.
+    void unloading();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
