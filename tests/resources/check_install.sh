@@ -53,7 +53,7 @@ if [[ -f $desktop ]]; then
     out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
     if grep -qE ': (error|warning|hint):' <<<"$out"; then fail "desktop-file-validate: $out"; fi
     grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon $id"
-    grep -qx "Exec=lexivorn" "$desktop" || fail "the desktop entry does not run lexivorn"
+    grep -qx "Exec=lexivorn %F" "$desktop" || fail "the desktop entry does not run lexivorn with files"
 fi
 
 metainfo=$stage/usr/share/metainfo/$id.metainfo.xml
