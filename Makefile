@@ -48,14 +48,20 @@ fuzz: deps
 package: build
 	@cd $(BUILD) && cpack -G DEB
 
-# Honours DESTDIR, as in `make install DESTDIR=/tmp/stage`.
+# Honours DESTDIR, as in `make install DESTDIR=/tmp/stage`. Keeps its own
+# list of the files it placed: CMake's install_manifest.txt leaves DESTDIR
+# out, and every later install, the tests' own included, overwrites it.
 install: build
-	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
+	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local) >$(BUILD)/install.log || \
+		{ cat $(BUILD)/install.log; exit 1; }
+	@cat $(BUILD)/install.log
+	@sed -n 's/^-- \(Installing\|Up-to-date\): //p' $(BUILD)/install.log >$(BUILD)/installed-files.txt
 
-# Removes the files the last `make install` placed, as it listed them.
+# Removes the files the last `make install` placed.
 uninstall:
-	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)" >&2; exit 1; }
-	@xargs -d '\n' -r rm -fv <$(BUILD)/install_manifest.txt
+	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)" >&2; exit 1; }
+	@xargs -d '\n' -r rm -fv <$(BUILD)/installed-files.txt
+	@rm $(BUILD)/installed-files.txt
 
 clean:
 	@rm -rf $(BUILD) build-fuzz
