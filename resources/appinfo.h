@@ -8,6 +8,8 @@
 // metainfo and the manual page; keep them together when one changes.
 namespace AppInfo {
 
+// Also the class in the windows' WM_CLASS on X11, which Qt takes from the
+// application name and the desktop entry's StartupWMClass repeats.
 inline constexpr QStringView Name = u"Lexivorn";
 // The windows' fixed caption, whatever the version.
 inline constexpr QStringView DisplayName = u"Lexivorn v1.0";
@@ -27,7 +29,8 @@ QIcon applicationIcon();
 
 // Hands the values above to Qt: application and organisation names,
 // version, desktop file name and the default window icon.
-// Call once, right after the QApplication is made.
+// Call once, right after the QApplication is made and before any window
+// exists: Qt fixes the windows' WM_CLASS when it makes the first one.
 void applyApplicationInfo();
 
 } // namespace AppInfo
