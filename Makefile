@@ -1,17 +1,26 @@
 # Lexivorn: `make run` and `make test` do all the set-up on a fresh Debian
 # machine. Everything builds into $(BUILD); executables land in $(BUILD)/bin.
+# Each command installs only the packages it needs (scripts/install-deps.sh).
 
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test format-check bench fuzz install clean
+.PHONY: all deps configure build run test format-check bench fuzz package install uninstall clean
 
 all: build
 
+# The packages to install: the build's, plus those of the command asked for.
+# Set per command, so that they are there before CMake looks for them.
+DEPS = build
+test format-check: DEPS = test
+bench: DEPS = bench
+fuzz: DEPS = fuzz
+package: DEPS = package
+
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(DEPS)
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
@@ -34,9 +43,25 @@ bench: build
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
 
-# Honours DESTDIR, as in `make install DESTDIR=/tmp/stage`.
+# $(BUILD)/lexivorn_<version>_<arch>.deb, holding what `make install` places
+# under /usr.
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+# Honours DESTDIR, as in `make install DESTDIR=/tmp/stage`. Keeps its own
+# list of the files it placed: CMake's install_manifest.txt leaves DESTDIR
+# out, and every later install, the tests' own included, overwrites it.
 install: build
-	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
+	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local) >$(BUILD)/install.log || \
+		{ cat $(BUILD)/install.log; exit 1; }
+	@cat $(BUILD)/install.log
+	@sed -n 's/^-- \(Installing\|Up-to-date\): //p' $(BUILD)/install.log >$(BUILD)/installed-files.txt
+
+# Removes the files the last `make install` placed.
+uninstall:
+	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)" >&2; exit 1; }
+	@xargs -d '\n' -r rm -fv <$(BUILD)/installed-files.txt
+	@rm $(BUILD)/installed-files.txt
 
 clean:
 	@rm -rf $(BUILD) build-fuzz

@@ -5,6 +5,8 @@
 
 namespace AppInfo {
 
+const QStringView Version = u"" LEXIVORN_PROJECT_VERSION;
+
 QIcon applicationIcon()
 {
     QIcon icon;

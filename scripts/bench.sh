@@ -23,10 +23,10 @@ trap 'rm -rf "$work"' EXIT
 for tool in "$bench" "$peakmem"; do
     [[ -x $tool ]] || { echo "bench.sh: $tool is missing; build first" >&2; exit 1; }
 done
-command -v hyperfine >/dev/null || { echo "bench.sh: hyperfine is missing (make deps)" >&2; exit 1; }
+command -v hyperfine >/dev/null || { echo "bench.sh: hyperfine is missing (bash scripts/install-deps.sh bench)" >&2; exit 1; }
 if ! locale -a 2>/dev/null | grep -qix 'en_US.utf8'; then
     echo "bench.sh: generating the en_US.UTF-8 locale"
-    bash "$here/install-deps.sh"
+    bash "$here/install-deps.sh" bench
 fi
 
 python3 "$here/gen-bench-data.py" "$data"

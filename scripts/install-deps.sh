@@ -1,23 +1,50 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Lexivorn needs to build, test and benchmark.
+# Installs the Debian packages one make command needs, and nothing more.
+# usage: bash scripts/install-deps.sh GROUP...
+#   build    compiler, CMake, Ninja, Qt, ICU and the fonts: build and run
+#   test     build, plus the test tools; generates the locales below
+#   bench    build, plus hyperfine; generates the locales below
+#   fuzz     build, plus clang and its fuzzer runtime
+#   package  build, plus the Debian packaging tools
 # Does nothing when everything is already there; otherwise runs apt-get
 # non-interactively, as root or through sudo.
 set -euo pipefail
 
-packages=(
-    # build
-    g++ cmake ninja-build pkg-config qt6-base-dev libicu-dev clang-format
+build=(
+    g++ cmake ninja-build pkg-config qt6-base-dev libicu-dev
     # fonts standing in for Arial
     fonts-liberation
+)
+fuzz=(clang libclang-rt-14-dev)
+package=(dpkg-dev file)
+test=(
+    clang-format
     # tests that drive the real program on a virtual display
     xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
-    # checks on what `make install` places
-    desktop-file-utils appstream librsvg2-bin
-    # locales for the collation tests and benchmarks
+    # checks on what `make install` and `make package` place
+    desktop-file-utils appstream
+    # the fuzz run of the suite and the package check
+    "${fuzz[@]}" "${package[@]}" lintian
     locales
-    # benchmarks and fuzzing
-    hyperfine clang libclang-rt-14-dev
 )
+bench=(hyperfine python3 locales)
+
+(($#)) || set -- build
+packages=("${build[@]}")
+gen_locales=0
+for group in "$@"; do
+    case $group in
+        build) ;;
+        test) packages+=("${test[@]}") gen_locales=1 ;;
+        bench) packages+=("${bench[@]}") gen_locales=1 ;;
+        fuzz) packages+=("${fuzz[@]}") ;;
+        package) packages+=("${package[@]}") ;;
+        *)
+            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package)" >&2
+            exit 2
+            ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -40,6 +67,8 @@ if ((${#missing[@]})); then
     "${sudo[@]}" apt-get update -q
     "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+((gen_locales)) || exit 0
 
 # Locales the collation tests and benchmarks use.
 want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8)

@@ -1,6 +1,8 @@
 """The main window refuses every request to close it; only Exit ends the
 program, at once and with status 0."""
 
+import glob
+import os
 import sys
 
 import person
@@ -13,9 +15,25 @@ def stays_shown(s, how):
     log(f"the main window stays after {how}")
 
 
+def startup_wm_class():
+    resources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
+    (entry,) = glob.glob(os.path.join(resources, "*.desktop"))
+    with open(entry, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("StartupWMClass="):
+                return line.strip().partition("=")[2]
+    raise E2EFailure(f"{entry} has no StartupWMClass")
+
+
 def run(s):
     s.start_program()
     s.screenshot("main-window-empty", s.main_window)
+    # Docks and taskbars match the window to the desktop entry by its class.
+    wm_class = s.x("xprop", "-id", str(s.main_window), "WM_CLASS").split("=")[-1]
+    window_class = wm_class.split(",")[-1].strip().strip('"')
+    if window_class != startup_wm_class():
+        raise E2EFailure(f"the main window's WM_CLASS is {wm_class.strip()}, "
+                         f"the desktop entry says StartupWMClass={startup_wm_class()}")
     menu = person.Menu(s)
     menu.centres()
 

@@ -338,7 +338,7 @@ def main(run, name):
         return 2
     missing = [t for t in REQUIRED_TOOLS if shutil.which(t) is None]
     if missing:
-        print(f"SKIP: missing {', '.join(missing)} (scripts/install-deps.sh installs them)")
+        print(f"SKIP: missing {', '.join(missing)} (bash scripts/install-deps.sh test installs them)")
         return SKIP
     program, artifacts = sys.argv[1], sys.argv[2]
     started = time.monotonic()

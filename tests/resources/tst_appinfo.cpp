@@ -52,7 +52,7 @@ void TestAppInfo::applyApplicationInfoSetsNamesAndIcon()
 {
     AppInfo::applyApplicationInfo();
     QCOMPARE(QCoreApplication::applicationName(), u"Lexivorn"_s);
-    QCOMPARE(QCoreApplication::applicationVersion(), u"1.00"_s);
+    QCOMPARE(QCoreApplication::applicationVersion(), AppInfo::Version.toString());
     QCOMPARE(QCoreApplication::organizationName(), AppInfo::Organization.toString());
     QCOMPARE(QGuiApplication::desktopFileName(), AppInfo::DesktopId.toString());
     QCOMPARE(QGuiApplication::windowIcon().availableSizes().size(), 5);
@@ -67,7 +67,7 @@ void TestAppInfo::desktopEntryAgrees_data()
     QTest::newRow("Name") << u"Name"_s << AppInfo::Name.toString();
     QTest::newRow("Comment") << u"Comment"_s << AppInfo::Description.toString();
     QTest::newRow("Icon") << u"Icon"_s << AppInfo::DesktopId.toString();
-    QTest::newRow("Exec") << u"Exec"_s << u"lexivorn"_s;
+    QTest::newRow("Exec") << u"Exec"_s << u"lexivorn %F"_s;
 }
 
 void TestAppInfo::desktopEntryAgrees()

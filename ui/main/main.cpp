@@ -1,4 +1,5 @@
 #include "appinfo.h"
+#include "commandline.h"
 #include "form1.h"
 #include "qthostui.h"
 
@@ -6,6 +7,10 @@
 
 int main(int argc, char *argv[])
 {
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
+
     QApplication app(argc, argv);
     AppInfo::applyApplicationInfo();
     // Hiding the main window while the progress window plays, or having no
@@ -14,5 +19,6 @@ int main(int argc, char *argv[])
     QtHostUi host;
     Form1 form1(host);
     form1.show();
+    form1.openFiles(commandLine.files);
     return app.exec();
 }

@@ -1,0 +1,65 @@
+#include "commandline.h"
+
+#include "appinfo.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int UsageError = 2;
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CommandLine readCommandLine(int &argc, char **argv)
+{
+    // Lives only while the arguments are read: it decodes them as the
+    // program's later QApplication would, and names the program in the usage.
+    const QCoreApplication application(argc, argv);
+
+    QCommandLineParser parser;
+    // "-platform" is one unknown option, not eight unknown letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(AppInfo::Description.toString());
+    // Not addHelpOption(): it also offers --help-all, which lists Qt's
+    // generic options, and those are refused here like any other.
+    const QCommandLineOption help({u"h"_s, u"help"_s}, u"Displays this help."_s);
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(
+            u"FILE"_s, u"Text files to open one after another, as Open does."_s, u"[FILE...]"_s);
+
+    CommandLine commandLine;
+    if (!parser.parse(QCoreApplication::arguments())) {
+        const QString usage = parser.helpText().section(u'\n', 0, 0);
+        print(stderr,
+              QCoreApplication::applicationName() % u": "_s % parser.errorText() % u'\n' % usage
+                      % u'\n');
+        commandLine.exitStatus = UsageError;
+    } else if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        commandLine.exitStatus = 0;
+    } else if (parser.isSet(version)) {
+        print(stdout, AppInfo::Name % u' ' % AppInfo::Version % u'\n');
+        commandLine.exitStatus = 0;
+    } else {
+        // Absolute, as the open dialog gives them: later dialogs start in
+        // their folder, and messages name them whole.
+        const QStringList files = parser.positionalArguments();
+        for (const QString &file : files)
+            commandLine.files.append(QFileInfo(file).absoluteFilePath());
+    }
+    return commandLine;
+}
