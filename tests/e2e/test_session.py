@@ -1,6 +1,8 @@
 """A person's whole session through the real dialogs: two Opens merged, a
 menu Save to a name without ".txt", an Open answered Yes with a save, a
-cancelled Open, About and Exit. Saves the pictures a person would look at."""
+cancelled Open, About and Exit. Then a file named on the command line,
+opened and saved from the prompt. Saves the pictures a person would look
+at."""
 
 import os
 import sys
@@ -89,6 +91,24 @@ def run(s):
     status = s.wait_exit()
     if status != 0:
         raise E2EFailure(f"Exit ended the program with status {status}")
+
+    # A file named on the command line opens as Open does: the progress
+    # window plays, then the prompt, with the main window back behind it.
+    named = write(os.path.join(files, "named.txt"), b"plum  \r\nKiwi\r\n")
+    s.start_program(named)
+    wait_until(lambda: person.progress_windows(s), "the progress window for a named file")
+    prompt = s.wait_window("Finished", person.PROGRESS_TIMEOUT)
+    s.main_window = s.wait_window(xs.MAIN_TITLE)
+    named_saved = os.path.join(files, "named sorted.txt")
+    person.answer_yes_and_save(s, prompt, named_saved)
+    with open(named_saved, "rb") as f:
+        got = f.read()
+    if got != b"Kiwi\r\nplum\r\n":
+        raise E2EFailure(f"the file named on the command line was saved as {got!r}")
+    log("a file named on the command line was opened, sorted and saved")
+    person.Menu(s).click("Exit")
+    if s.wait_exit() != 0:
+        raise E2EFailure("Exit after a named file did not end with status 0")
 
 
 if __name__ == "__main__":

@@ -195,9 +195,15 @@ class Session:
 
     # ---- the program ----------------------------------------------------
 
-    def start_program(self):
-        self.app = self._spawn("lexivorn", [self.program], env=self.env,
+    def start_program(self, *files):
+        """Starts the program, naming files on its command line if given.
+        Without files, returns the main window once it is shown; with them
+        the main window hides at once for the first Open, so the caller
+        waits for what that shows."""
+        self.app = self._spawn("lexivorn", [self.program, *files], env=self.env,
                                cwd=self.env["HOME"])
+        if files:
+            return None
         self.main_window = self.wait_window(MAIN_TITLE)
         log(f"main window {self.main_window} is shown")
         return self.main_window
