@@ -1,10 +1,12 @@
 #include "entrylistmodel.h"
 
+#include "entrytext.h"
+
 namespace {
 
 // A row shows no more than this many characters: a view cuts long entries
-// at its right edge anyway, and laying out a line of megabytes on every
-// repaint would make the list crawl.
+// at its right edge anyway, and decoding and laying out a line of megabytes
+// on every repaint would make the list crawl.
 constexpr qsizetype MaxShownCharacters = 4096;
 
 } // namespace
@@ -32,5 +34,5 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    return m_entries.Text(qint16(index.row())).left(MaxShownCharacters);
+    return decodeEntryStart(m_entries.Item(qint16(index.row())), MaxShownCharacters);
 }
