@@ -2,8 +2,15 @@
 
 #include <utility>
 
+namespace {
+
+constexpr qsizetype longLine = 1024 * 1024;
+
+} // namespace
+
 void LineSplitter::feed(QByteArrayView bytes)
 {
+    m_fed += bytes.size();
     if (m_afterCr && bytes.startsWith('\n'))
         bytes = bytes.sliced(1);
     m_afterCr = false;
@@ -15,6 +22,12 @@ void LineSplitter::feed(QByteArrayView bytes)
         else if (bytes.startsWith('\n'))
             bytes = bytes.sliced(1);
     }
+    // A long line held back gets room for the rest of the file at once:
+    // growing it step by step would copy it each time, and for a moment
+    // hold it twice. The room that stays unused is never touched.
+    const qsizetype held = m_current.size() + bytes.size();
+    if (held > m_current.capacity() && held > longLine && m_fileSize > m_fed)
+        m_current.reserve(held + qsizetype(m_fileSize - m_fed));
     m_current += bytes;
 }
 

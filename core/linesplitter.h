@@ -11,8 +11,10 @@
 class LineSplitter
 {
 public:
-    explicit LineSplitter(qsizetype room)
+    // `fileSize` is the size the file states, or 0 when it states none.
+    LineSplitter(qsizetype room, qint64 fileSize)
         : m_room(room)
+        , m_fileSize(fileSize)
     { }
 
     void feed(QByteArrayView bytes);
@@ -28,6 +30,8 @@ private:
     void endLine(QByteArrayView rest);
 
     const qsizetype m_room;
+    const qint64 m_fileSize;
+    qint64 m_fed = 0;
     QByteArray m_current;
     bool m_afterCr = false;
     qint64 m_count = 0;

@@ -49,7 +49,7 @@ FileResult readLines(QFile &file, qint64 statedSize, qint64 limit, EntryList &li
         const bool readError = file.error() != QFileDevice::NoError;
         return FileResult::failure(file.fileName(), readError ? file.errorString() : utf16Reason());
     }
-    LineSplitter splitter(list.Room());
+    LineSplitter splitter(list.Room(), statedSize);
     splitter.feed(start.startsWith(Utf8Mark) ? QByteArrayView(start).sliced(Utf8Mark.size())
                                              : QByteArrayView(start));
     qint64 total = start.size();
