@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -48,6 +49,18 @@ EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
     return {bytes, keyAt, m_keyBytes.size() - keyAt};
 }
 
+// Takes back the keys of entries that were not added, and the room grown
+// for them, which may be large when memory ran out.
+void EntryList::dropKeysFrom(qsizetype keyAt) noexcept
+{
+    m_keyBytes.truncate(keyAt);
+    try {
+        m_keyBytes.squeeze();
+    } catch (const std::bad_alloc &) {
+        // The spare room stays; the list is sound either way.
+    }
+}
+
 QByteArrayView EntryList::keyOf(const Entry &entry) const
 {
     return QByteArrayView(m_keyBytes.constData() + entry.keyAt, entry.keySize);
@@ -57,12 +70,18 @@ bool EntryList::Add(const QByteArray &entry)
 {
     if (Room() == 0)
         return false;
-    Entry added = makeEntry(entry);
-    // After every entry equal to it, so equal entries keep arrival order.
-    const auto place = std::upper_bound(
-            m_entries.begin(), m_entries.end(), added,
-            [this](const Entry &a, const Entry &b) { return keyLess(keyOf(a), keyOf(b)); });
-    m_entries.insert(place, std::move(added));
+    const qsizetype keyBytesCount = m_keyBytes.size();
+    try {
+        Entry added = makeEntry(entry);
+        // After every entry equal to it, so equal entries keep arrival order.
+        const auto place = std::upper_bound(
+                m_entries.begin(), m_entries.end(), added,
+                [this](const Entry &a, const Entry &b) { return keyLess(keyOf(a), keyOf(b)); });
+        m_entries.insert(place, std::move(added));
+    } catch (...) {
+        dropKeysFrom(keyBytesCount);
+        throw;
+    }
     return true;
 }
 
@@ -72,14 +91,25 @@ bool EntryList::Add(const QList<QByteArray> &entries)
         return false;
 
     // The batch's entries go to the end of the list for now, in arrival
-    // order; their keys all exist before the sort reads them.
+    // order; their keys all exist before the sort reads them. Memory may run
+    // out until the merge starts; then the list is put back as it was.
     const size_t listCount = m_entries.size();
+    const qsizetype keyBytesCount = m_keyBytes.size();
     const auto count = size_t(entries.size());
-    m_entries.reserve(listCount + count);
-    std::vector<SortRecord> order(count);
-    for (size_t i = 0; i < count; ++i) {
-        m_entries.push_back(makeEntry(entries[qsizetype(i)]));
-        order[i] = {prefixOf(keyOf(m_entries.back())), qsizetype(i)};
+    std::vector<SortRecord> order;
+    std::vector<Entry> sorted;
+    try {
+        m_entries.reserve(listCount + count);
+        order.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            m_entries.push_back(makeEntry(entries[qsizetype(i)]));
+            order[i] = {prefixOf(keyOf(m_entries.back())), qsizetype(i)};
+        }
+        sorted.resize(count);
+    } catch (...) {
+        m_entries.erase(m_entries.begin() + qsizetype(listCount), m_entries.end());
+        dropKeysFrom(keyBytesCount);
+        throw;
     }
     const Entry *batch = m_entries.data() + listCount;
 
@@ -100,7 +130,6 @@ bool EntryList::Add(const QList<QByteArray> &entries)
     // The sorted batch, then the list merged with it from the back, in
     // place. An entry of the list goes before the batch's entries equal to
     // it, which is where adding them one by one would put them.
-    std::vector<Entry> sorted(count);
     for (size_t i = 0; i < count; ++i)
         sorted[i] = std::move(m_entries[listCount + size_t(order[i].index)]);
     order = {};

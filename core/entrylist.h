@@ -25,6 +25,8 @@ public:
     bool Add(const QByteArray &entry);
     // Adds all of `entries` as if one by one, in the given order, or none of
     // them when they would not all fit. Faster than adding them one by one.
+    // When memory runs out, both leave the list as it was and throw
+    // std::bad_alloc.
     bool Add(const QList<QByteArray> &entries);
 
     qint16 Count() const { return qint16(m_entries.size()); }
@@ -46,6 +48,7 @@ private:
     };
 
     Entry makeEntry(const QByteArray &bytes);
+    void dropKeysFrom(qsizetype keyAt) noexcept;
     QByteArrayView keyOf(const Entry &entry) const;
 
     CollationKeyMaker m_keys;

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <cstring>
+
 namespace {
 
 // Windows-1252 differs from Latin-1 only in 0x80-0x9F. The five bytes it
@@ -73,12 +75,27 @@ char16_t fromWindows1252(unsigned char byte)
     return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
 }
 
-Encoding encodingOf(const QByteArray &bytes)
+// Whether the eight bytes at `at` are all ASCII.
+bool asciiWord(const unsigned char *at)
 {
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    quint64 word;
+    std::memcpy(&word, at, sizeof word);
+    return (word & 0x8080808080808080) == 0;
+}
+
+// Reads the whole entry, however little of it is decoded: one byte that is
+// not UTF-8 anywhere makes all of it Windows-1252. ASCII goes eight bytes
+// at a time, so a long line costs little to check.
+Encoding encodingOf(QByteArrayView bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype size = bytes.size();
     bool ascii = true;
     for (qsizetype i = 0; i < size;) {
+        if (size - i >= 8 && asciiWord(data + i)) {
+            i += 8;
+            continue;
+        }
         const qsizetype length = sequenceLength(data + i, size - i);
         if (length == 0)
             return Encoding::Other;
@@ -88,7 +105,7 @@ Encoding encodingOf(const QByteArray &bytes)
     return ascii ? Encoding::Ascii : Encoding::Utf8;
 }
 
-QString fromWindows1252(const QByteArray &bytes)
+QString fromWindows1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
@@ -97,11 +114,9 @@ QString fromWindows1252(const QByteArray &bytes)
     return text;
 }
 
-} // namespace
-
-QString decodeEntry(const QByteArray &bytes)
+QString decode(QByteArrayView bytes, Encoding encoding)
 {
-    switch (encodingOf(bytes)) {
+    switch (encoding) {
     case Encoding::Ascii:
         return QString::fromLatin1(bytes);
     case Encoding::Utf8:
@@ -116,6 +131,13 @@ QString decodeEntry(const QByteArray &bytes)
         break;
     }
     return fromWindows1252(bytes);
+}
+
+} // namespace
+
+QString decodeEntry(const QByteArray &bytes)
+{
+    return decode(bytes, encodingOf(bytes));
 }
 
 qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out)
@@ -140,4 +162,17 @@ qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out)
         i += length;
     }
     return count;
+}
+
+QString decodeEntryStart(QByteArrayView bytes, qsizetype maxCharacters)
+{
+    const Encoding encoding = encodingOf(bytes);
+    if (encoding != Encoding::Utf8)
+        return decode(bytes.first(qMin(bytes.size(), maxCharacters)), encoding);
+    // Three bytes of UTF-8 give at least one UTF-16 unit, so this many bytes
+    // give enough; the cut goes back to the start of a sequence.
+    qsizetype end = qMin(bytes.size(), 3 * maxCharacters + 3);
+    while (end < bytes.size() && isContinuation(uchar(bytes[end])))
+        --end;
+    return decode(bytes.first(end), encoding).left(maxCharacters);
 }

@@ -14,3 +14,7 @@ QString decodeEntry(const QByteArray &bytes);
 // Returns how many were written. Keys are built from code points, so this
 // spares building a QString for every entry of a file.
 qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out);
+
+// The first `maxCharacters` UTF-16 units of decodeEntry(bytes), decoding no
+// more of a long entry than that.
+QString decodeEntryStart(QByteArrayView bytes, qsizetype maxCharacters);

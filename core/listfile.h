@@ -24,11 +24,16 @@ private:
 
 // Adds every line of the file to the list in its ordered place. A line ends
 // at CR or CR LF (a lone LF stays inside the line); trailing spaces are
-// trimmed. A leading UTF-8 byte-order mark is dropped. Lines read before a
-// read error stay in the list; a file that would overflow the list adds
-// nothing. Only regular files are read.
+// trimmed. A leading UTF-8 byte-order mark is dropped; UTF-16 is refused.
+// Lines read before a read error stay in the list. A file that would
+// overflow the list, that is too large for the memory within reach, or that
+// reads on past its stated size adds nothing, and neither does running out
+// of memory. Only regular files are read.
 FileResult ReadListFile(const QString &fileName, EntryList &list);
 
-// Writes every entry, in list order, each followed by CR LF. The file that
-// was there is replaced only when the whole list was written.
+// Writes every entry, in list order, each followed by CR LF. When the file
+// would not read back as the same entries (its first entry begins with
+// U+FEFF, or its first bytes look like UTF-16), a UTF-8 byte-order mark
+// goes first. The file that was there is replaced only when the whole list
+// was written.
 FileResult WriteListFile(const QString &fileName, const EntryList &list);

@@ -4,8 +4,9 @@
 # QMainWindow program, and an Open of the largest file until the list is
 # painted against lexivorn_bench on the same file.
 # usage: bash scripts/bench.sh BUILDDIR
-# Prints hyperfine's figures, the peak memory of each command and the ratios
-# against the goals. Missed goals are reported, not failed; the script fails
+# Prints hyperfine's figures, the peak memory of each command, the peak
+# memory against input size up to one long line, and the ratios against the
+# goals. Missed goals are reported, not failed; the script fails
 # only when a command does.
 set -euo pipefail
 
@@ -96,6 +97,17 @@ if [[ $windows ]]; then
     peak "lexivorn Open" $ui_env "$open_probe" "$big"
 fi
 
+# Peak memory of lexivorn_bench against the size of its input, up to a log
+# file that is one long line (LF alone ends no line): "name<TAB>bytes<TAB>KiB".
+for input in lines-1024 lines-32767 long-line-10MB long-line-50MB; do
+    for locale in en_US.UTF-8 C; do
+        kib=$("$peakmem" env LC_ALL=$locale "$bench" "$work/out-size.txt" "$data/$input.txt" \
+            2>"$work/peak.err") || { cat "$work/peak.err" >&2; exit 1; }
+        printf '%s %s\t%s\t%s\n' "$input" "${locale%%.*}" "$(wc -c <"$data/$input.txt")" \
+            "$kib" >>"$work/by-size.tsv"
+    done
+done
+
 python3 - "$work" <<'PY'
 import json, os, sys
 
@@ -125,6 +137,14 @@ us_sort = vs["en_US sort -f"]
 print("== Peak memory (one run; 32767 lines where a file is read)")
 for name, kib in peaks.items():
     print(f"  {name:<22} {kib / 1024:7.1f} MiB")
+print()
+print("== Peak memory against input size (lexivorn_bench, one run each)")
+print(f"  {'input':<22} {'bytes':>11} {'peak':>10} {'goal':>10}")
+for line in open(os.path.join(work, "by-size.tsv")):
+    name, size, kib = line.rstrip("\n").split("\t")
+    peak_mb, goal_mb = int(kib) * 1024 / 1e6, 4 * int(size) / 1e6 + 40
+    print(f"  {name:<22} {int(size):>11} {peak_mb:7.1f} MB {goal_mb:7.1f} MB  "
+          f"{verdict(peak_mb <= goal_mb)}")
 print()
 print("== Goals")
 rows = [

@@ -6,7 +6,10 @@ usage: gen-bench-data.py OUTDIR [SEED]
 Writes lines-1024.txt, lines-4096.txt, lines-16384.txt and lines-32767.txt:
 words and short phrases in mixed case with accented letters, leading and
 trailing spaces, duplicates, punctuation and digits, one per CR LF line, mostly UTF-8 with a few Windows-1252 lines.
-The 32767-line file is about 1 MiB. The same seed always gives the same bytes.
+The 32767-line file is about 1 MiB. Also long-line-10MB.txt and
+long-line-50MB.txt: the same phrases with LF line ends, as a log file has
+them, which makes each file one long entry. The same seed always gives the
+same bytes.
 """
 
 import os
@@ -14,6 +17,7 @@ import random
 import sys
 
 SIZES = (1024, 4096, 16384, 32767)
+LONG_LINE_MB = (10, 50)
 
 CONSONANTS = "bcdfghjklmnprstvwz"
 VOWELS = "aeiou"
@@ -90,6 +94,20 @@ def main():
         rng = random.Random(seed)
         data = b"".join(encode(rng, text) + b"\r\n" for text in lines(rng, count))
         with open(os.path.join(outdir, f"lines-{count}.txt"), "wb") as f:
+            f.write(data)
+    for mb in LONG_LINE_MB:
+        rng = random.Random(seed)
+        phrases = [line(rng).encode() for _ in range(4096)]
+        size = mb * 1000 * 1000
+        data = bytearray()
+        while len(data) < size:
+            data += rng.choice(phrases) + b"\n"
+        # Cut at the start of a character, so the line stays UTF-8.
+        cut = size
+        while cut < len(data) and 0x80 <= data[cut] < 0xC0:
+            cut -= 1
+        data = data[:cut] + b"-" * (size - cut)
+        with open(os.path.join(outdir, f"long-line-{mb}MB.txt"), "wb") as f:
             f.write(data)
 
 

@@ -1,7 +1,12 @@
 #include "entrylist.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +44,7 @@ private slots:
     void batchMatchesOneByOneOnRandomLists();
     void keepsBytesAndShowsText();
     void capacity();
+    void outOfMemoryLeavesListAsItWas();
 };
 
 // Entries are separated by '|' in the table.
@@ -181,6 +187,45 @@ void tst_EntryList::capacity()
     QVERIFY(list.Add(QList<QByteArray>()));
     QCOMPARE(list.Count(), EntryList::MaxCount);
     QCOMPARE(list.Item(0), "a"_ba);
+}
+
+// Runs in a child whose address space is capped just above what it uses, so
+// that the key of a long entry cannot be built. The exit code says what went
+// wrong, if anything.
+void tst_EntryList::outOfMemoryLeavesListAsItWas()
+{
+    EntryList list(QLocale::c());
+    QVERIFY(list.Add(QList<QByteArray>{"b", "d"}));
+    const QList<QByteArray> batch = {"c", QByteArray(128 * 1024 * 1024, 'a'), "a"};
+
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        QFile statm(u"/proc/self/statm"_s);
+        if (!statm.open(QIODevice::ReadOnly))
+            _exit(10);
+        const rlim_t used =
+                statm.readAll().split(' ').value(0).toULongLong() * rlim_t(sysconf(_SC_PAGESIZE));
+        const rlimit limit{used + 64 * 1024 * 1024, RLIM_INFINITY};
+        setrlimit(RLIMIT_AS, &limit);
+        try {
+            list.Add(batch);
+            _exit(1);
+        } catch (const std::bad_alloc &) {
+        }
+        const QList<QByteArray> expected = {"b", "d"};
+        if (itemsOf(list) != expected)
+            _exit(2);
+        const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_AS, &none);
+        if (!list.Add(QList<QByteArray>{"c", "a"}) || itemsOf(list) != split("a|b|c|d"))
+            _exit(3);
+        _exit(0);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_APPLESS_MAIN(tst_EntryList)

@@ -43,6 +43,8 @@ void tst_EntryText::decode_data()
     // One invalid byte makes the whole line Windows-1252, so its valid
     // UTF-8 pairs show as two characters each.
     QTest::newRow("mixed valid and invalid") << "\xC3\xA9\xE9"_ba << u"Ã©é"_s;
+    QTest::newRow("long ASCII, then invalid")
+            << "0123456789abcdef caf\xE9"_ba << u"0123456789abcdef café"_s;
 }
 
 void tst_EntryText::decode()
@@ -50,6 +52,8 @@ void tst_EntryText::decode()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(decodeEntry(bytes), text);
+    // A row shows the start of a long entry, decoded as the whole would be.
+    QCOMPARE(decodeEntryStart(bytes, 2), text.left(2));
 }
 
 void tst_EntryText::everySingleByteDecodes()

@@ -8,10 +8,13 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -43,12 +46,56 @@ QStringList filesIn(const QTemporaryDir &dir)
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-// Fills the list until its file would take `bytes` bytes.
-void fillList(EntryList &list, qsizetype bytes)
+// A file whose name is not UTF-8, as old disks hold them, and the name Qt
+// gives it.
+QString undecodableName(const QTemporaryDir &dir)
 {
-    const QByteArray line(62, 'x');
-    for (qsizetype written = 0; written < bytes; written += line.size() + 2)
-        list.Add(line);
+    const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xE9.txt";
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    return QFile::decodeName(name);
+}
+
+struct BenchRun
+{
+    int status = 0;
+    QByteArray errors;
+};
+
+// Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
+// under one limit set in the child before it starts.
+BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit)
+{
+    QList<QByteArray> strings = {LEXIVORN_BENCH};
+    strings += arguments;
+    std::vector<char *> argv;
+    for (QByteArray &string : strings)
+        argv.push_back(string.data());
+    argv.push_back(nullptr);
+
+    BenchRun run;
+    int errors[2];
+    if (pipe(errors) != 0)
+        return run;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(errors[1], STDERR_FILENO);
+        close(errors[0]);
+        close(errors[1]);
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit value{rlim_t(limit), rlim_t(limit)};
+        setrlimit(resource, &value);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(errors[1]);
+    char buffer[4096];
+    for (ssize_t got; (got = read(errors[0], buffer, sizeof buffer)) > 0;)
+        run.errors.append(buffer, got);
+    close(errors[0]);
+    waitpid(child, &run.status, 0);
+    return run;
 }
 
 } // namespace
@@ -62,7 +109,8 @@ private slots:
     void readLines();
     void crLfSplitAcrossReads();
     void writeGivesCrLfLines();
-    void roundTripKeepsHostileBytes();
+    void roundTrip_data();
+    void roundTrip();
     void readRefuses_data();
     void readRefuses();
     void readRefusesFifoWithoutBlocking();
@@ -71,8 +119,8 @@ private slots:
     void writeFailsWithReason();
     void writeRefusesFifoWithoutBlocking();
     void writeThroughSymlink();
-    void fileSizeLimitKeepsOriginal_data();
-    void fileSizeLimitKeepsOriginal();
+    void limitsOfTheMachine_data();
+    void limitsOfTheMachine();
 
 private:
     QTemporaryDir m_dir;
@@ -111,6 +159,11 @@ void tst_ListFile::readLines_data()
     QTest::newRow("saved list starting like UTF-16 LE")
             << "\xFF\xFE\r\nzz\r\n"_ba << L{"zz", "\xFF\xFE"};
     QTest::newRow("saved list starting like UTF-16 BE") << "\xFE\xFF\r\n"_ba << L{"\xFE\xFF"};
+    QTest::newRow("Windows-1252 list starting like UTF-16, last line open") << "\xFF\xFE"
+                                                                               "abc\r\nzz"_ba
+                                                                            << L{"zz",
+                                                                                 "\xFF\xFE"
+                                                                                 "abc"};
     QTest::newRow("UTF-8 mark later is text") << "a\r\n\xEF\xBB\xBF"_ba << L{"a", "\xEF\xBB\xBF"};
 }
 
@@ -156,9 +209,15 @@ void tst_ListFile::writeGivesCrLfLines()
     QCOMPARE(filesIn(m_dir).filter(u"written"_s), QStringList{u"written.txt"_s});
 }
 
-void tst_ListFile::roundTripKeepsHostileBytes()
+// A saved list reads back as the same entries, and so saves as the same
+// bytes. Where its bytes would be taken for a mark or for UTF-16, the file
+// starts with a UTF-8 mark, which reading drops.
+void tst_ListFile::roundTrip_data()
 {
-    const QList<QByteArray> hostile = {
+    QTest::addColumn<QList<QByteArray>>("entries");
+    QTest::addColumn<bool>("marked");
+
+    QTest::newRow("hostile bytes") << QList<QByteArray>{
             QByteArray("nul\0inside", 10),
             "invalid \xC3\x28 utf-8",
             "latin-1 caf\xE9",
@@ -170,19 +229,34 @@ void tst_ListFile::roundTripKeepsHostileBytes()
             "\xEF\xBB\xBF mark inside",
             "",
             QByteArray(1024 * 1024 + 7, 'L'),
-    };
-    EntryList list(QLocale(u"en_US"_s));
-    QVERIFY(list.Add(hostile));
+    } << false;
+    QTest::newRow("first entry starting with U+FEFF") << QList<QByteArray>{"\xEF\xBB\xBF"
+                                                                           "first"}
+                                                      << true;
+    QTest::newRow("first entry starting like UTF-16 BE, ending in U+0D0A")
+            << QList<QByteArray>{QByteArray("\xFE\xFF\0a", 4)} << true;
+    QTest::newRow("first entry starting with the letters \"ÿþ\"") << QList<QByteArray>{"\xFF\xFE"
+                                                                                       "abc"}
+                                                                  << false;
+}
 
-    const QString path = m_dir.filePath(u"hostile.txt"_s);
+void tst_ListFile::roundTrip()
+{
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(bool, marked);
+
+    EntryList list(QLocale(u"en_US"_s));
+    QVERIFY(list.Add(entries));
+    const QString path = m_dir.filePath(u"saved.txt"_s);
     QVERIFY(WriteListFile(path, list).ok());
-    QByteArray expected;
+    QByteArray expected = marked ? "\xEF\xBB\xBF"_ba : QByteArray();
     for (const QByteArray &entry : itemsOf(list))
         expected += entry + "\r\n";
     QCOMPARE(readFile(path), expected);
 
     EntryList again(QLocale(u"en_US"_s));
-    QVERIFY(ReadListFile(path, again).ok());
+    const FileResult read = ReadListFile(path, again);
+    QVERIFY2(read.ok(), qPrintable(read.reason()));
     QCOMPARE(itemsOf(again), itemsOf(list));
 }
 
@@ -208,6 +282,17 @@ void tst_ListFile::readRefuses_data()
                                              "a\0\r\0\n\0"_ba
                                           << utf16;
     QTest::newRow("UTF-16 big-endian") << file << "\xFE\xFF\0a\0\r\0\n"_ba << utf16;
+    QTest::newRow("UTF-16 LE without a mark") << file << "a\0b\0\r\0\n\0"_ba << utf16;
+    QTest::newRow("UTF-16 BE without a mark") << file << "\0a\0b\0\r\0\n"_ba << utf16;
+    QTest::newRow("UTF-16 BE ending in U+0D0A") << file << "\xFE\xFF\0a\r\n"_ba << utf16;
+    QTest::newRow("endless system file")
+            << u"/proc/self/pagemap"_s << QByteArray()
+            << u"The file states no size and goes on past 64 MB. It may be a system file that "
+               u"never ends."_s;
+    QTest::newRow("name not valid UTF-8")
+            << undecodableName(m_dir) << QByteArray()
+            << u"The file name is not valid UTF-8, so this program cannot use it. Rename the "
+               u"file, or choose another name."_s;
 }
 
 void tst_ListFile::readRefuses()
@@ -326,43 +411,65 @@ void tst_ListFile::writeThroughSymlink()
     QCOMPARE(filesIn(dir), (QStringList{u"link.txt"_s, u"target.txt"_s}));
 }
 
-void tst_ListFile::fileSizeLimitKeepsOriginal_data()
+void tst_ListFile::limitsOfTheMachine_data()
 {
-    QTest::addColumn<qsizetype>("listBytes");
+    QTest::addColumn<int>("resource");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<qsizetype>("inputBytes");
+    QTest::addColumn<QByteArray>("outputName");
+    QTest::addColumn<QString>("reason");
+
+    const QString tooLarge = u"The file is too large for the memory this program can get"_s;
     // Qt buffers up to 16 KiB: a smaller list fails only in the final flush.
-    QTest::newRow("larger than the write buffer") << qsizetype(20 * 1024);
-    QTest::newRow("smaller than the write buffer") << qsizetype(8 * 1024);
+    QTest::newRow("file size limit, list larger than the write buffer")
+            << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(20 * 1024) << "list.txt"_ba
+            << u"File too large"_s;
+    QTest::newRow("file size limit, list smaller than the write buffer")
+            << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(8 * 1024) << "list.txt"_ba
+            << u"File too large"_s;
+    // The input is sparse: it takes no room on disk and is never read.
+    QTest::newRow("address space limit")
+            << int(RLIMIT_AS) << qint64(2) * 1024 * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
+            << "list.txt"_ba << tooLarge;
+    QTest::newRow("data size limit") << int(RLIMIT_DATA) << qint64(512) * 1024 * 1024
+                                     << qsizetype(1024) * 1024 * 1024 << "list.txt"_ba << tooLarge;
+    QTest::newRow("output name not valid UTF-8")
+            << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "caf\xE9.txt"_ba
+            << u"The file name is not valid UTF-8"_s;
 }
 
-// The save runs in a child process under a 4 KiB file-size limit, so the
-// disk seems full without mounting anything. The child's exit code says
-// whether the save reported its failure.
-void tst_ListFile::fileSizeLimitKeepsOriginal()
+// lexivorn_bench reads and saves as the program does, so it runs here under
+// each limit as the program would: the limit set in the child, the signal
+// a file-size limit raises left to the program. It must say why it failed
+// and leave the old list file whole, with nothing beside it.
+void tst_ListFile::limitsOfTheMachine()
 {
-    QFETCH(qsizetype, listBytes);
+    QFETCH(int, resource);
+    QFETCH(qint64, limit);
+    QFETCH(qsizetype, inputBytes);
+    QFETCH(QByteArray, outputName);
+    QFETCH(QString, reason);
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"list.txt"_s);
+    const QString list = dir.filePath(u"list.txt"_s);
     const QByteArray original = "original\r\n"_ba.repeated(20);
-    writeFile(path, original);
-    EntryList list(QLocale::c());
-    fillList(list, listBytes);
+    writeFile(list, original);
+    // A large input is sparse: it takes no room on disk, and is refused
+    // before it is read.
+    QFile input(dir.filePath(u"input.txt"_s));
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    QVERIFY(input.write("line\r\n"_ba.repeated(qMin(inputBytes, qsizetype(32 * 1024)) / 6)) > 0);
+    QVERIFY(input.resize(qMax(input.size(), qint64(inputBytes))));
+    input.close();
+    const QStringList filesBefore = filesIn(dir);
 
-    const pid_t child = fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const FileResult result = WriteListFile(path, list);
-        _exit(result.ok() ? 1 : result.reason() != u"File too large" ? 2 : 0);
-    }
-    int status = 0;
-    QCOMPARE(waitpid(child, &status, 0), child);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
-    QCOMPARE(readFile(path), original);
-    QCOMPARE(filesIn(dir), QStringList{u"list.txt"_s});
+    const QByteArray output = QFile::encodeName(dir.path()) + '/' + outputName;
+    const BenchRun run = runBench({output, QFile::encodeName(input.fileName())}, resource, limit);
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
+    QCOMPARE(WEXITSTATUS(run.status), 1);
+    QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
+    QCOMPARE(readFile(list), original);
+    QCOMPARE(filesIn(dir), filesBefore);
 }
 
 QTEST_APPLESS_MAIN(tst_ListFile)

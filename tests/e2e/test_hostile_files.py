@@ -8,6 +8,7 @@ the saved file is plain whatever the rest of the line holds."""
 
 import os
 import random
+import resource
 import sys
 import time
 
@@ -179,6 +180,9 @@ def first_run(s, folder):
     utf16 = write(os.path.join(special, "utf16.txt"),
                   b"\xff\xfe" + "r-utf16 one\r\nr-utf16 two\r\n".encode("utf-16-le"))
     t.refused("a UTF-16 file", utf16)
+    utf16_bare = write(os.path.join(special, "utf16 bare.txt"),
+                       "r-utf16 one\r\nr-utf16 two\r\n".encode("utf-16-be"))
+    t.refused("a UTF-16 file without a byte-order mark", utf16_bare)
     if os.geteuid() != 0:
         locked = write(os.path.join(special, "no access.txt"), b"t-locked\r\n")
         os.chmod(locked, 0)
@@ -233,6 +237,48 @@ def second_run(s, folder):
         raise E2EFailure("Exit did not end with status 0")
 
 
+def limits_run(s, folder):
+    """The program under a file-size limit, as ulimit -f or LimitFSIZE= set
+    it: a save past the limit fails with "Error", keeps the old file whole
+    and leaves nothing beside it; the list survives for a save once the
+    limit is lifted. Files that never end or that are too large for memory
+    are refused with the list unchanged."""
+    t = Table(s, folder)
+    s.start_program(limits=[(resource.RLIMIT_FSIZE, 64 * 1024)])
+    data, lines = numbered_lines(8000, 4)
+    path = write(os.path.join(folder, "8000 lines.txt"), data)
+    log("--- 8000 lines, about 86 KiB")
+    person.answer_no(s, person.open_file(s, t.menu, path))
+    t.entries += lines
+
+    log("--- a save past the 64 KiB file-size limit")
+    old = write(os.path.join(folder, "old list.txt"), b"old entry\r\n")
+    t.menu.click("Save")
+    person.choose_file(s, xs.SAVE_TITLE, old, overwrite=True)
+    person.expect_error(s, "a save past the file-size limit")
+    with open(old, "rb") as f:
+        if f.read() != b"old entry\r\n":
+            raise E2EFailure("the failed save changed the old file")
+    if sorted(os.listdir(folder)) != ["8000 lines.txt", "old list.txt"]:
+        raise E2EFailure(f"the failed save left files behind: {os.listdir(folder)}")
+
+    # The dialogs add ".txt" to a name without one; a link reaches the file.
+    endless = os.path.join(folder, "endless.txt")
+    os.symlink("/proc/self/pagemap", endless)
+    t.refused("a system file that never ends", endless)
+    huge = os.path.join(folder, "huge.txt")
+    with open(huge, "wb") as f:
+        f.truncate(1 << 40)  # sparse: it takes no room on disk
+    t.refused("a file too large for memory", huge)
+
+    _, hard = resource.prlimit(s.app.pid, resource.RLIMIT_FSIZE)
+    resource.prlimit(s.app.pid, resource.RLIMIT_FSIZE, (hard, hard))
+    t.list_unchanged("the failed save and the refused files, with the limit lifted")
+    t.menu.click("Exit")
+    if s.wait_exit() != 0:
+        raise E2EFailure("Exit did not end with status 0")
+
+
 def run(s):
     folder = os.path.join(s.tmp, "files")
     os.makedirs(folder)
@@ -240,6 +286,9 @@ def run(s):
     second = os.path.join(s.tmp, "files 2")
     os.makedirs(second)
     second_run(s, second)
+    third = os.path.join(s.tmp, "files 3")
+    os.makedirs(third)
+    limits_run(s, third)
 
 
 if __name__ == "__main__":

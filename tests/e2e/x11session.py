@@ -20,6 +20,7 @@ wmctrl, xdpyinfo, xprop, imagemagick's import) are used.
 
 import ctypes
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -104,12 +105,15 @@ class Session:
         self.close()
         sys.exit(128 + signum)
 
-    def _spawn(self, label, argv, **kwargs):
+    def _spawn(self, label, argv, preexec_fn=_die_with_parent, **kwargs):
         log_path = os.path.join(self.artifacts, f"{label}.log")
         out = open(log_path, "ab")
+        # Signals this script ignores (Python ignores SIGXFSZ) are set back
+        # to their defaults in the child, so the program meets them as it
+        # would anywhere else.
         proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT,
-                                stdin=subprocess.DEVNULL,
-                                preexec_fn=_die_with_parent, **kwargs)
+                                stdin=subprocess.DEVNULL, restore_signals=True,
+                                preexec_fn=preexec_fn, **kwargs)
         out.close()
         self._procs.append((label, proc))
         return proc
@@ -195,13 +199,18 @@ class Session:
 
     # ---- the program ----------------------------------------------------
 
-    def start_program(self, *files):
-        """Starts the program, naming files on its command line if given.
-        Without files, returns the main window once it is shown; with them
-        the main window hides at once for the first Open, so the caller
-        waits for what that shows."""
+    def start_program(self, *files, limits=()):
+        """Starts the program, naming files on its command line if given;
+        limits are (resource, soft limit) pairs that the child sets on
+        itself before it runs the program. Without files, returns the main
+        window once it is shown; with them the main window hides at once for
+        the first Open, so the caller waits for what that shows."""
+        def limited():
+            _die_with_parent()
+            for which, soft in limits:
+                resource.setrlimit(which, (soft, resource.getrlimit(which)[1]))
         self.app = self._spawn("lexivorn", [self.program, *files], env=self.env,
-                               cwd=self.env["HOME"])
+                               cwd=self.env["HOME"], preexec_fn=limited)
         if files:
             return None
         self.main_window = self.wait_window(MAIN_TITLE)

@@ -1,11 +1,17 @@
 #include "entrylistmodel.h"
 
+#include "entrytext.h"
+
 namespace {
 
 // A row shows no more than this many characters: a view cuts long entries
-// at its right edge anyway, and laying out a line of megabytes on every
-// repaint would make the list crawl.
+// at its right edge anyway, and decoding and laying out a line of megabytes
+// on every repaint would make the list crawl.
 constexpr qsizetype MaxShownCharacters = 4096;
+
+// Whether an entry is UTF-8 depends on all of its bytes, so showing even the
+// start of an entry reads it whole. What longer entries show is kept.
+constexpr qsizetype LongEntryBytes = 64 * 1024;
 
 } // namespace
 
@@ -19,6 +25,7 @@ FileResult EntryListModel::addFile(const QString &fileName)
     // told once that everything changed rather than once per line.
     beginResetModel();
     FileResult result = ReadListFile(fileName, m_entries);
+    m_shownLongEntries.clear();
     endResetModel();
     return result;
 }
@@ -32,5 +39,11 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    return m_entries.Text(qint16(index.row())).left(MaxShownCharacters);
+    const QByteArray &entry = m_entries.Item(qint16(index.row()));
+    if (entry.size() < LongEntryBytes)
+        return decodeEntryStart(entry, MaxShownCharacters);
+    auto shown = m_shownLongEntries.constFind(index.row());
+    if (shown == m_shownLongEntries.cend())
+        shown = m_shownLongEntries.insert(index.row(), decodeEntryStart(entry, MaxShownCharacters));
+    return *shown;
 }

@@ -4,6 +4,8 @@
 #include "listfile.h"
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QString>
 
 // Shows the one entry list to a view: a row per entry, in list order,
 // decoded for display. A whole file is added at once and the view is told
@@ -25,4 +27,6 @@ public:
 
 private:
     EntryList m_entries;
+    // What rows of long entries show, by row; rows move when a file is read.
+    mutable QHash<int, QString> m_shownLongEntries;
 };

@@ -5,8 +5,16 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A save past a file-size limit (ulimit -f, LimitFSIZE=) would otherwise
+    // kill the program with the list unsaved; ignored, the write fails with
+    // "File too large" and the save says so.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const CommandLine commandLine = readCommandLine(argc, argv);
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;

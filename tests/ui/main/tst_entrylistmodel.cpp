@@ -111,6 +111,11 @@ void tst_EntryListModel::veryLongEntryIsCutForDisplay()
     QVERIFY(shown.startsWith(u"xyyy"_s));
     QVERIFY(shown.size() >= 1000);
     QVERIFY(shown.size() < 10'000);
+
+    // Another long entry takes its row.
+    QVERIFY(model.addFile(writeFile(u"before.txt"_s, "a" + QByteArray(100'000, 'b'))).ok());
+    QVERIFY(model.data(model.index(0, 0)).toString().startsWith(u"abbb"_s));
+    QCOMPARE(model.data(model.index(1, 0)).toString(), shown);
 }
 
 QTEST_MAIN(tst_EntryListModel)
