@@ -1,6 +1,7 @@
 #include "listfile.h"
 
 #include "entrylist.h"
+#include "newfilereason.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -146,6 +147,13 @@ FileResult FileResult::failure(const QString &fileName, const QString &reason)
     return result;
 }
 
+FileResult FileResult::listFull(const QString &fileName, const QString &reason)
+{
+    FileResult result = failure(fileName, reason);
+    result.m_listFull = true;
+    return result;
+}
+
 FileResult ReadListFile(const QString &fileName, EntryList &list)
 {
     if (const QString reason = unusableFileReason(fileName); !reason.isEmpty())
@@ -184,7 +192,7 @@ FileResult ReadListFile(const QString &fileName, EntryList &list)
     splitter.finish();
 
     if (!splitter.fits())
-        return FileResult::failure(fileName, tooManyLinesReason(splitter.count(), list.Room()));
+        return FileResult::listFull(fileName, tooManyLinesReason(splitter.count(), list.Room()));
     list.Add(splitter.lines());
     return FileResult::success();
 }
@@ -233,8 +241,12 @@ FileResult WriteListFile(const QString &fileName, const EntryList &list)
     // the old file even after a short write or a failed final flush, so
     // every write and the flush are checked here.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(fileName, file.errorString());
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        const int systemError = errno;
+        return FileResult::failure(fileName,
+                                   newFileFailureReason(fileName, systemError, file.errorString()));
+    }
 
     int systemError = 0;
     QByteArray buffer;
