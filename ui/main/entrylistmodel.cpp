@@ -20,6 +20,8 @@ FileResult EntryListModel::addFile(const QString &fileName)
     beginResetModel();
     FileResult result = ReadListFile(fileName, m_entries);
     endResetModel();
+    if (result.ok())
+        m_lastFileRead = fileName;
     return result;
 }
 

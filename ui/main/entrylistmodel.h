@@ -19,10 +19,13 @@ public:
 
     // Reads a list file into the list (see ReadListFile).
     FileResult addFile(const QString &fileName);
+    // The last file addFile() read in full.
+    const QString &lastFileRead() const { return m_lastFileRead; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
     EntryList m_entries;
+    QString m_lastFileRead;
 };
