@@ -1,7 +1,7 @@
 #include "windowkeeper.h"
 
 #include <QEvent>
-#include <QPointer>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -13,6 +13,11 @@ namespace {
 constexpr Qt::WindowStates UnwantedStates =
         Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
 
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(u"wayland");
+}
+
 class NormalStateKeeper final : public QObject
 {
 public:
@@ -21,7 +26,15 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::WindowStateChange) {
+        if (event->type() == QEvent::Show && onWayland()) {
+            // A Wayland compositor that maximizes a window of fixed size
+            // (weston does, from the title bar Qt draws there) ends the
+            // program when the window keeps its size. The window takes the
+            // size it is given instead, and is put back below.
+            QTimer::singleShot(0, watched, [window = static_cast<QWidget *>(watched)] {
+                window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            });
+        } else if (event->type() == QEvent::WindowStateChange) {
             auto *window = static_cast<QWidget *>(watched);
             if (window->windowState() & UnwantedStates) {
                 // Changing the state from inside its own change event is

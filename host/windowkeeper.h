@@ -9,6 +9,7 @@ class QWidget;
 // maximized or made full screen: window managers offer these even to
 // windows that ask for no such buttons, and a minimized window without a
 // taskbar button, or a modal box hidden that way, cannot be found again.
+// On Wayland the window's size is not held fixed against the compositor.
 void keepWindowNormal(QWidget *window);
 
 // Centres the window on its screen, frame included, and keeps its top-left
