@@ -125,7 +125,9 @@ void Form1::setFixedClientSize()
 
 void Form1::reportFileError(const QString &what, const FileResult &result)
 {
-    const QString text = what % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
+    // A file refused for want of room in the list was read, but not added.
+    const QString headline = result.isListFull() ? u"Could not add the file"_s : what;
+    const QString text = headline % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
             % u"\r\n\r\n"_s % result.reason();
     m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
 }
@@ -159,9 +161,7 @@ void Form1::mnuOpen_Click()
         progress->close();
     }
     show();
-    reportFileError(result.isListFull() ? u"Could not add the file"_s
-                                        : u"Could not read the file"_s,
-                    result);
+    reportFileError(u"Could not read the file"_s, result);
 }
 
 void Form1::showProgressWindow()
