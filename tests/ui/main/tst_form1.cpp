@@ -348,6 +348,8 @@ void tst_Form1::cancelledOpenChangesNothing()
 
 void tst_Form1::openHandsOverToTheProgressWindow()
 {
+    // As when Open is run from the keyboard: the bar has the focus.
+    m_form->menuBar()->setFocus();
     open(writeFile(u"list.txt"_s, "b\r\na\r\n"));
     QVERIFY(m_form->isHidden());
     QPointer<Form2> progress = shownWindow<Form2>();
@@ -369,6 +371,7 @@ void tst_Form1::openHandsOverToTheProgressWindow()
     QTRY_VERIFY(!progress);
     QVERIFY(m_form->isVisible());
     QCOMPARE(shownEntries(), (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(m_form->focusWidget(), m_form->findChild<QListView *>(u"List1"_s));
 
     // The next Open loads a fresh progress window.
     open(writeFile(u"more.txt"_s, "c\r\n"));
