@@ -71,8 +71,8 @@ FileResult readLines(QFile &file, qint64 statedSize, qint64 limit, EntryList &li
     splitter.finish();
 
     if (!splitter.fits())
-        return FileResult::failure(file.fileName(),
-                                   tooManyLinesReason(splitter.count(), list.Room()));
+        return FileResult::listFull(file.fileName(),
+                                    tooManyLinesReason(splitter.count(), list.Room()));
     list.Add(splitter.lines());
     return FileResult::success();
 }
@@ -85,6 +85,13 @@ FileResult FileResult::failure(const QString &fileName, const QString &reason)
     result.m_failed = true;
     result.m_fileName = fileName;
     result.m_reason = reason;
+    return result;
+}
+
+FileResult FileResult::listFull(const QString &fileName, const QString &reason)
+{
+    FileResult result = failure(fileName, reason);
+    result.m_listFull = true;
     return result;
 }
 

@@ -11,13 +11,17 @@ class [[nodiscard]] FileResult
 public:
     static FileResult success() { return {}; }
     static FileResult failure(const QString &fileName, const QString &reason);
+    // The file was read, but the list had no room for all of its lines.
+    static FileResult listFull(const QString &fileName, const QString &reason);
 
     bool ok() const { return !m_failed; }
+    bool isListFull() const { return m_listFull; }
     QString fileName() const { return m_fileName; }
     QString reason() const { return m_reason; }
 
 private:
     bool m_failed = false;
+    bool m_listFull = false;
     QString m_fileName;
     QString m_reason;
 };

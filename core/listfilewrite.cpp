@@ -3,6 +3,7 @@
 #include "entrylist.h"
 #include "filereasons.h"
 #include "filestart.h"
+#include "newfilereason.h"
 
 #include <QByteArray>
 #include <QSaveFile>
@@ -99,8 +100,12 @@ FileResult WriteListFile(const QString &fileName, const EntryList &list)
     // the old file even after a short write or a failed final flush, so
     // every write and the flush are checked here.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileResult::failure(fileName, file.errorString());
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        const int systemError = errno;
+        return FileResult::failure(fileName,
+                                   newFileFailureReason(fileName, systemError, file.errorString()));
+    }
     try {
         return writeEntries(file, list);
     } catch (const std::bad_alloc &) {

@@ -7,6 +7,7 @@
 enum class MessageStyle {
     OkOnly = 0, // one OK button, no icon
     YesNo = 4, // Yes and No buttons, no icon
+    Warning = 48, // OK button with the warning icon
     Information = 64, // OK button with the information icon
 };
 
@@ -25,6 +26,7 @@ struct FileDialogSettings
     QString Filter;
     QString DefaultExt;
     QString FileName; // proposed name; after a showing, the name chosen
+    QString Directory; // where the dialog starts when FileName names no folder
 };
 
 // The desktop services the windows use to talk to the user. The windows

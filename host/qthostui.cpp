@@ -1,21 +1,67 @@
 #include "qthostui.h"
 
 #include "commondialog.h"
+#include "windowkeeper.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// Boxes and dialogs sit over the window the user is working in, when one is
-// shown; a hidden window would place them off the user's view.
+// Boxes and dialogs belong to the main window while it is shown, so that the
+// window manager keeps them over it and treats them as part of it. The
+// active window is no guide: it may be a window that was just hidden, as the
+// progress window is before its prompt, and a box owned by a hidden window,
+// or by none, floats free with buttons and a taskbar entry of its own.
 QWidget *dialogParent()
 {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (qobject_cast<QMainWindow *>(window) && window->isVisible())
+            return window;
+    }
     QWidget *window = QApplication::activeWindow();
     return window && window->isVisible() ? window : nullptr;
+}
+
+QMessageBox::Icon iconFor(MessageStyle style)
+{
+    switch (style) {
+    case MessageStyle::Information:
+        return QMessageBox::Information;
+    case MessageStyle::Warning:
+        return QMessageBox::Warning;
+    case MessageStyle::OkOnly:
+    case MessageStyle::YesNo:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Qt indents the text of a box without an icon as if the icon were there,
+// leaving an empty column at the left. The text is moved over it.
+void closeEmptyIconColumn(QMessageBox *box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    QLabel *text = box->findChild<QLabel *>(u"qt_msgbox_label"_s);
+    if (box->icon() != QMessageBox::NoIcon || !grid || !text || grid->indexOf(text) < 0)
+        return;
+    for (int i = 0; i < grid->count(); ++i) {
+        if (QSpacerItem *indent = grid->itemAt(i)->spacerItem())
+            indent->changeSize(0, 0);
+    }
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(text), &row, &column, &rowSpan, &columnSpan);
+    grid->removeWidget(text);
+    grid->addWidget(text, row, 0, rowSpan, column + columnSpan);
 }
 
 MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
@@ -44,6 +90,7 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     // Qt's own dialog, the same on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowModality(Qt::ApplicationModal);
+    keepWindowNormal(dialog);
     dialog->setAcceptMode(mode);
     dialog->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     const QStringList filters = nameFiltersFromDialogFilter(settings.Filter);
@@ -53,6 +100,8 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     while (suffix.startsWith(u'.'))
         suffix.remove(0, 1);
     dialog->setDefaultSuffix(suffix);
+    if (!settings.Directory.isEmpty())
+        dialog->setDirectory(settings.Directory);
     if (!settings.FileName.isEmpty())
         dialog->selectFile(settings.FileName);
 
@@ -71,13 +120,13 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, const QString &title)
 {
     const bool yesNo = style == MessageStyle::YesNo;
-    const bool information = style == MessageStyle::Information;
 
     QPointer<QMessageBox> box = new QMessageBox(dialogParent());
     box->setObjectName(QStringLiteral("messageBox"));
     box->setWindowModality(Qt::ApplicationModal);
+    keepWindowNormal(box);
     box->setWindowTitle(title);
-    box->setIcon(information ? QMessageBox::Information : QMessageBox::NoIcon);
+    box->setIcon(iconFor(style));
     // The prompt is shown as written: markup in it is text, not formatting.
     box->setTextFormat(Qt::PlainText);
     QString text = prompt;
@@ -92,6 +141,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
         box->setDefaultButton(QMessageBox::Ok);
         box->setEscapeButton(QMessageBox::Ok);
     }
+    closeEmptyIconColumn(box);
 
     box->exec();
     if (!box)

@@ -10,7 +10,7 @@ const QStringView Version = u"" LEXIVORN_PROJECT_VERSION;
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128})
+    for (int size : {16, 24, 32, 48, 64, 128})
         icon.addFile(QStringLiteral(":/icons/lexivorn-%1.png").arg(size), QSize(size, size));
     return icon;
 }

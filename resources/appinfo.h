@@ -24,7 +24,7 @@ inline constexpr QStringView RightsNotice = u"© 2026 The Lexivorn developers";
 inline constexpr QStringView DesktopId = u"org.example.Lexivorn";
 
 // The program's icon, built from the PNGs compiled into the program
-// (16, 32, 48, 64 and 128 px).
+// (16, 24, 32, 48, 64 and 128 px).
 QIcon applicationIcon();
 
 // Hands the values above to Qt: application and organisation names,

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Renders the application icon's PNGs and the Windows .ico from lexivorn.svg.
+# Renders the application icon's PNGs and the Windows .ico from the SVGs.
 # The results are committed, so a build never needs librsvg or ImageMagick;
-# run this again after changing the SVG.
+# run this again after changing an SVG.
 # Needs: rsvg-convert (librsvg2-bin) and convert (imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")"
 
-sizes=(16 32 48 64 128)
+# The 16 and 24 px images have SVGs of their own, drawn pixel by pixel: the
+# large design scaled down to them is a blur.
+sizes=(16 24 32 48 64 128)
 for s in "${sizes[@]}"; do
-    rsvg-convert --width "$s" --height "$s" --format png lexivorn.svg --output "lexivorn-$s.png"
+    source=lexivorn.svg
+    [[ -f "lexivorn-$s.svg" ]] && source="lexivorn-$s.svg"
+    rsvg-convert --width "$s" --height "$s" --format png "$source" --output "lexivorn-$s.png"
 done
 
 # Windows wants the small sizes twice: 256-colour images for old displays and

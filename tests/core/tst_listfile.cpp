@@ -336,6 +336,7 @@ void tst_ListFile::capacity()
     QVERIFY(!result.ok());
     QCOMPARE(result.reason(),
              u"The file has 40000 lines, but the list can take only 32767 more."_s);
+    QVERIFY(result.isListFull());
     QCOMPARE(list.Count(), qint16(0));
 
     QVERIFY(list.Add("first"_ba));
@@ -366,6 +367,12 @@ void tst_ListFile::writeFailsWithReason_data()
     QTest::newRow("empty name") << QString() << u"No file name was given."_s;
     QTest::newRow("device") << u"/dev/null"_s
                             << u"This is not an ordinary file; it may be a device or a pipe."_s;
+    // The system says "No such file or directory" of a new file there,
+    // though /proc is there; creating nothing in it is the truth.
+    QTest::newRow("folder of the system's own")
+            << u"/proc/list.txt"_s
+            << (QFileInfo(u"/proc"_s).isWritable() ? u"Operation not supported"_s
+                                                   : u"Permission denied"_s);
 }
 
 void tst_ListFile::writeFailsWithReason()

@@ -41,8 +41,9 @@ def run(s):
     person.answer_no(s, prompt)
     s.screenshot("main-window-with-list", s.main_window)
 
-    # The save dialog adds the ".txt" the person left out.
-    person.menu_save(s, menu, os.path.join(files, "merged"))
+    # The first Save starts in the folder of the lists opened, so a bare name
+    # lands there; the save dialog adds the ".txt" the person left out.
+    person.menu_save(s, menu, "merged")
     saved = os.path.join(files, "merged.txt")
     if not os.path.exists(saved):
         raise E2EFailure(f"no {saved} after saving to a name without .txt: "

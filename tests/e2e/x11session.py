@@ -70,8 +70,9 @@ def wait_until(predicate, what, timeout=DEFAULT_TIMEOUT):
 
 
 class Session:
-    def __init__(self, program, artifacts_dir, name):
+    def __init__(self, program, artifacts_dir, name, screen="1280x1024"):
         self.program = os.path.abspath(program)
+        self.screen_size = screen
         self.artifacts = os.path.abspath(os.path.join(artifacts_dir, name))
         self.tmp = tempfile.mkdtemp(prefix=f"lexivorn-e2e-{name}-")
         self.display = None
@@ -142,7 +143,7 @@ class Session:
         read_fd, write_fd = os.pipe()
         try:
             self._spawn("xvfb", ["Xvfb", "-displayfd", str(write_fd),
-                                 "-screen", "0", "1280x1024x24", "-dpi", "96",
+                                 "-screen", "0", f"{self.screen_size}x24", "-dpi", "96",
                                  "-nolisten", "tcp", "-noreset"],
                         pass_fds=(write_fd,))
         finally:
@@ -345,9 +346,10 @@ REQUIRED_TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xdpyinfo", "xwininfo"
 SKIP = 77
 
 
-def main(run, name):
+def main(run, name, screen="1280x1024"):
     """Entry of a test script: argv is the program and the folder for the
-    pictures and logs. Returns the exit status for CTest (77: skipped)."""
+    pictures and logs, on a virtual screen of the given size. Returns the
+    exit status for CTest (77: skipped)."""
     if len(sys.argv) != 3:
         print(f"usage: {sys.argv[0]} <lexivorn program> <artifacts folder>", file=sys.stderr)
         return 2
@@ -358,7 +360,7 @@ def main(run, name):
     program, artifacts = sys.argv[1], sys.argv[2]
     started = time.monotonic()
     try:
-        with Session(program, artifacts, name) as session:
+        with Session(program, artifacts, name, screen) as session:
             run(session)
             if session.program_running():
                 raise E2EFailure("the program is still running at the end of the test")

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -138,6 +139,8 @@ void tst_QtHostUi::messageReply_data()
             << Information << Closing::ClickOk << Ok << QMessageBox::Information << ok;
     QTest::newRow("window close of an information box is OK")
             << Information << Closing::CloseWindow << Ok << QMessageBox::Information << ok;
+    QTest::newRow("OK of a warning box")
+            << Warning << Closing::ClickOk << Ok << QMessageBox::Warning << ok;
 }
 
 void tst_QtHostUi::messageReply()
@@ -155,6 +158,11 @@ void tst_QtHostUi::messageReply()
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QCOMPARE(box->icon(), icon);
         QCOMPARE(box->standardButtons(), buttons);
+        // Without an icon the text starts at the margin, not after an empty
+        // column.
+        const auto *text = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        const int margin = box->layout()->contentsMargins().left();
+        QCOMPARE(text->x() == margin, icon == QMessageBox::NoIcon);
         switch (closing) {
         case Closing::ClickYes:
             QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
@@ -231,26 +239,29 @@ void tst_QtHostUi::dialogShowsSettings_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<QString>("proposedName");
+    QTest::addColumn<QString>("folder"); // to start in; empty: any
     QTest::addColumn<QString>("objectName");
     QTest::addColumn<QFileDialog::AcceptMode>("acceptMode");
     QTest::addColumn<QFileDialog::FileMode>("fileMode");
 
     QTest::newRow("open dialog") << false << QStringLiteral("Open file to alphabetize...")
                                  << QStringList{QStringLiteral("Text Files (*.txt)")} << QString()
-                                 << QStringLiteral("openFileDialog") << QFileDialog::AcceptOpen
-                                 << QFileDialog::ExistingFile;
-    QTest::newRow("save dialog proposes the preset name")
+                                 << QString() << QStringLiteral("openFileDialog")
+                                 << QFileDialog::AcceptOpen << QFileDialog::ExistingFile;
+    QTest::newRow("save dialog proposes the preset name in the given folder")
             << true << QStringLiteral("Save file as...") << QStringList{QStringLiteral("*.txt")}
-            << QStringLiteral("Alphabetized File") << QStringLiteral("saveFileDialog")
-            << QFileDialog::AcceptSave << QFileDialog::AnyFile;
+            << QStringLiteral("Alphabetized File") << m_dir.path()
+            << QStringLiteral("saveFileDialog") << QFileDialog::AcceptSave << QFileDialog::AnyFile;
 }
 
 void tst_QtHostUi::dialogShowsSettings()
 {
     QFETCH(bool, saving);
+    QFETCH(QString, folder);
 
     QFileDialog *seen = nullptr;
     QString proposedNameSeen;
+    QString folderSeen;
     whenModalShown([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
@@ -261,6 +272,7 @@ void tst_QtHostUi::dialogShowsSettings()
         QFETCH(QFileDialog::FileMode, fileMode);
         seen = dialog;
         proposedNameSeen = fileNameShown(dialog);
+        folderSeen = dialog->directory().absolutePath();
         QCOMPARE(dialog->windowTitle(), title);
         QCOMPARE(dialog->nameFilters(), filters);
         QCOMPARE(dialog->defaultSuffix(), QStringLiteral("txt"));
@@ -271,12 +283,16 @@ void tst_QtHostUi::dialogShowsSettings()
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         dialog->reject();
     });
-    const QString chosen = saving ? m_host.ShowSaveDialog(saveDialogSettings())
-                                  : m_host.ShowOpenDialog(openSettings());
+    FileDialogSettings settings = saving ? saveDialogSettings() : openSettings();
+    settings.Directory = folder;
+    const QString chosen =
+            saving ? m_host.ShowSaveDialog(settings) : m_host.ShowOpenDialog(settings);
 
     QVERIFY(seen);
     QFETCH(QString, proposedName);
     QCOMPARE(proposedNameSeen, proposedName);
+    if (!folder.isEmpty())
+        QCOMPARE(folderSeen, folder);
     QCOMPARE(chosen, QString());
 }
 

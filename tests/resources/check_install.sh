@@ -83,7 +83,7 @@ check_tree() {
     expect_file "share/doc/lexivorn/copyright"
     expect_file "share/doc/lexivorn/changelog.gz"
     expect_file "share/icons/hicolor/scalable/apps/$id.svg"
-    for size in 16 32 48 64 128; do
+    for size in 16 24 32 48 64 128; do
         png=share/icons/hicolor/${size}x${size}/apps/$id.png
         expect_file "$png"
         # Bytes 16 to 23 of a PNG hold its width and height, 4 bytes each.

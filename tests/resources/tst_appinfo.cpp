@@ -27,6 +27,7 @@ void TestAppInfo::iconHasEverySize_data()
 {
     QTest::addColumn<int>("size");
     QTest::newRow("16 px") << 16;
+    QTest::newRow("24 px") << 24;
     QTest::newRow("32 px") << 32;
     QTest::newRow("48 px") << 48;
     QTest::newRow("64 px") << 64;
@@ -55,7 +56,7 @@ void TestAppInfo::applyApplicationInfoSetsNamesAndIcon()
     QCOMPARE(QCoreApplication::applicationVersion(), AppInfo::Version.toString());
     QCOMPARE(QCoreApplication::organizationName(), AppInfo::Organization.toString());
     QCOMPARE(QGuiApplication::desktopFileName(), AppInfo::DesktopId.toString());
-    QCOMPARE(QGuiApplication::windowIcon().availableSizes().size(), 5);
+    QCOMPARE(QGuiApplication::windowIcon().availableSizes().size(), 6);
     // Left unset on purpose: Qt would append it to other windows' titles.
     QCOMPARE(QGuiApplication::applicationDisplayName(), AppInfo::Name.toString());
 }

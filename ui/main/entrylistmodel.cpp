@@ -27,6 +27,8 @@ FileResult EntryListModel::addFile(const QString &fileName)
     FileResult result = ReadListFile(fileName, m_entries);
     m_shownLongEntries.clear();
     endResetModel();
+    if (result.ok())
+        m_lastFileRead = fileName;
     return result;
 }
 

@@ -21,6 +21,8 @@ public:
 
     // Reads a list file into the list (see ReadListFile).
     FileResult addFile(const QString &fileName);
+    // The last file addFile() read in full.
+    const QString &lastFileRead() const { return m_lastFileRead; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -29,4 +31,5 @@ private:
     EntryList m_entries;
     // What rows of long entries show, by row; rows move when a file is read.
     mutable QHash<int, QString> m_shownLongEntries;
+    QString m_lastFileRead;
 };

@@ -6,18 +6,19 @@
 #include "filedroptarget.h"
 #include "form2.h"
 #include "listfile.h"
+#include "menubarlook.h"
 #include "module1.h"
 #include "statuspanels.h"
 #include "twips.h"
+#include "windowkeeper.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
 #include <QScopedValueRollback>
-#include <QScreen>
-#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +42,10 @@ Form1::Form1(HostUi &host, QWidget *parent)
     createStatusBar();
     createMenuBar();
     setFixedClientSize();
+    // First shown centred on the screen, and never left minimized: it has
+    // no taskbar button to bring it back by.
+    centreOnScreen(this);
+    keepWindowNormal(this);
     // Files dropped from a file manager open as if chosen in the dialog.
     connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
@@ -90,22 +95,24 @@ void Form1::createMenuBar()
     // Commands sit straight on the bar; a desktop-wide menu bar would
     // expect submenus, so the bar stays inside the window.
     bar->setNativeMenuBar(false);
+    highlightActiveItem(bar);
     const auto addItem = [this, bar](const QString &name, const QString &caption,
                                      void (Form1::*command)()) {
         QAction *action = bar->addAction(caption);
         action->setObjectName(name);
-        if (command)
-            connect(action, &QAction::triggered, this, command);
-        else
-            action->setEnabled(false);
+        connect(action, &QAction::triggered, this, command);
     };
     addItem(u"mnuOpen"_s, u"Open"_s, &Form1::mnuOpen_Click);
-    addItem(u"mnuBar2"_s, u"|"_s, nullptr);
+    addBarSeparator(bar, u"mnuBar2"_s);
     addItem(u"mnuSave"_s, u"Save"_s, &Form1::mnuSave_Click);
-    addItem(u"mnuBar3"_s, u"|"_s, nullptr);
+    addBarSeparator(bar, u"mnuBar3"_s);
     addItem(u"mnuExit"_s, u"Exit"_s, &Form1::mnuExit_Click);
-    addItem(u"mnuBar"_s, u"|"_s, nullptr);
+    addBarSeparator(bar, u"mnuBar"_s);
     addItem(u"mnuAbout"_s, u"About"_s, &Form1::mnuAbout_Click);
+    // A command run from the keyboard leaves the focus on the bar, with no
+    // item selected, once its box has closed; the list takes it back, as it
+    // does after a click.
+    connect(bar, &QMenuBar::triggered, m_listView, [this] { m_listView->setFocus(); });
 }
 
 void Form1::setFixedClientSize()
@@ -118,18 +125,15 @@ void Form1::setFixedClientSize()
     centralWidget()->setFixedSize(width, listAreaHeight);
     m_statusBar->setFixedHeight(height - listAreaHeight);
     setFixedSize(width, menuBar()->heightForWidth(width) + height);
-    // First shown centred on the screen. The frame the window manager adds
-    // is not known before the first showing, so the window itself is centred.
-    if (const QScreen *screen = this->screen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
 }
 
 void Form1::reportFileError(const QString &what, const FileResult &result)
 {
-    const QString text = what % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
+    // A file refused for want of room in the list was read, but not added.
+    const QString headline = result.isListFull() ? u"Could not add the file"_s : what;
+    const QString text = headline % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
             % u"\r\n\r\n"_s % result.reason();
-    m_host.ShowMessage(text, MessageStyle::OkOnly, u"Error"_s);
+    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
 }
 
 void Form1::mnuOpen_Click()
@@ -206,11 +210,17 @@ void Form1::mnuSave_Click()
 void Form1::showMainWindow()
 {
     show();
+    m_listView->setFocus();
 }
 
 // The one save routine, for the menu's Save and the progress window's.
 QString Form1::saveListAs()
 {
+    // Until a name has been chosen here, the dialog starts in the folder of
+    // the last list read rather than wherever the program was started.
+    FileDialogSettings &settings = m_saveDialog.Settings();
+    if (QFileInfo(settings.FileName).isRelative() && !m_list->lastFileRead().isEmpty())
+        settings.Directory = QFileInfo(m_list->lastFileRead()).absolutePath();
     m_saveDialog.ShowSave();
     // A cancelled dialog writes nothing, not even the proposed name.
     const QString fileName = m_saveDialog.ChosenName();

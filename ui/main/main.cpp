@@ -1,9 +1,11 @@
 #include "appinfo.h"
 #include "commandline.h"
 #include "form1.h"
+#include "platformchoice.h"
 #include "qthostui.h"
 
 #include <QApplication>
+#include <QProcessEnvironment>
 
 #include <csignal>
 
@@ -19,6 +21,10 @@ int main(int argc, char *argv[])
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;
 
+    // Qt reads the platform when the application object is made.
+    if (const QString platform = choosePlatform(QProcessEnvironment::systemEnvironment());
+        !platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
     QApplication app(argc, argv);
     AppInfo::applyApplicationInfo();
     // Hiding the main window while the progress window plays, or having no

@@ -18,7 +18,7 @@ namespace {
 struct PanelLayout
 {
     int widthTwips;
-    const char16_t *accessibleName;
+    const char16_t *accessibleName; // what the panel shows, for screen readers
     const char16_t *toolTip;
 };
 
@@ -46,10 +46,10 @@ StatusPanels::StatusPanels(QWidget *parent)
         label->setObjectName(u"Panel%1"_s.arg(i + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(twipsToPixelsX(this, Panels[i].widthTwips));
-        label->setAccessibleName(QString::fromUtf16(Panels[i].accessibleName));
         if (Panels[i].toolTip)
             label->setToolTip(QString::fromUtf16(Panels[i].toolTip));
         m_panels[i] = label;
+        setPanelText(i + 1, QString());
     }
     setPanelText(1, AppInfo::RightsNotice.toString());
     m_panels[0]->setToolTip(AppInfo::RightsNotice.toString());
@@ -63,7 +63,12 @@ StatusPanels::StatusPanels(QWidget *parent)
 
 void StatusPanels::setPanelText(int panel, const QString &text)
 {
-    m_panels[panel - 1]->setText(text);
+    QLabel *label = m_panels[panel - 1];
+    label->setText(text);
+    // Screen readers read the name instead of the text, so the name carries
+    // both: "Entry count: 6".
+    const QString what = QString::fromUtf16(Panels[panel - 1].accessibleName);
+    label->setAccessibleName(text.isEmpty() ? what : what % u": "_s % text);
 }
 
 QString StatusPanels::panelText(int panel) const

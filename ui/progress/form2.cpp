@@ -3,7 +3,9 @@
 #include "hostui.h"
 #include "progressowner.h"
 #include "twips.h"
+#include "windowkeeper.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,8 +14,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 
@@ -25,15 +25,31 @@ constexpr int TickInterval = 120; // milliseconds
 // How long showPainted() waits for the window to be on the screen.
 constexpr int ExposeWaitLimit = 500; // milliseconds
 
+// Screen readers take a plain top-level widget for filler; this one is a
+// window, named and described by its accessible name and description.
+QAccessibleInterface *windowFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1StringView(Form2::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
-    // A borderless tool window, because taskbars leave that type out.
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+    // A borderless tool window, because taskbars leave that type out. With no
+    // frame to click it has no way back to the front, so it stays there.
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_owner(owner)
     , m_host(host)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(windowFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(u"Form2"_s);
+    setAccessibleName(u"Progress"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(formFont());
 
@@ -60,7 +76,6 @@ Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
     m_label = new QLabel(frame);
     m_label->setObjectName(u"Label1"_s);
     m_label->setGeometry(twipsRect(240, 240, 4095, 255));
-    setStatusText(u"Sorting text..."_s);
 
     m_progressBar = new QProgressBar(frame);
     m_progressBar->setObjectName(u"vbalProgressBar1"_s);
@@ -69,13 +84,15 @@ Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
     m_progressBar->setAccessibleName(u"Sorting progress"_s);
+    // The window's one stop for the keyboard, so that a screen reader
+    // reaching the window reads the bar and the status with it.
+    m_progressBar->setFocusPolicy(Qt::TabFocus);
     m_label->setBuddy(m_progressBar);
+    setStatusText(u"Sorting text..."_s);
 
     setFixedSize(twipsToPixelsX(this, 4470), twipsToPixelsY(this, 870));
-    if (const QScreen *const screen = this->screen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                 screen->availableGeometry())
-                     .topLeft());
+    centreOnScreen(this);
+    keepWindowNormal(this);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(u"Timer1"_s);
@@ -178,6 +195,9 @@ void Form2::closeEvent(QCloseEvent *event)
 void Form2::setStatusText(const QString &text)
 {
     m_label->setText(text);
-    // Screen readers announce the status, not a fixed name.
+    // Screen readers announce the status, not a fixed name, and find it on
+    // the window and on the bar as their description.
     m_label->setAccessibleName(text);
+    setAccessibleDescription(text);
+    m_progressBar->setAccessibleDescription(text);
 }

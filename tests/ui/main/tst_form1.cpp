@@ -4,7 +4,9 @@
 #include "form2.h"
 #include "shownwindow.h"
 #include "statuspanels.h"
+#include "windowkeeper.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -155,10 +157,21 @@ void tst_Form1::geometry()
     QCOMPARE(statusBar, &form.StatusBar1());
     QCOMPARE(statusBar->geometry(), QRect(0, menuHeight + 336, 529, 17));
 
-    // Centred on the screen.
-    const QPoint offCentre = form.geometry().center() - form.screen()->availableGeometry().center();
-    QVERIFY2(offCentre.manhattanLength() <= 2,
-             qPrintable(u"%1,%2"_s.arg(offCentre.x()).arg(offCentre.y())));
+    // Centred on the screen, frame included.
+    const QRect available = form.screen()->availableGeometry();
+    QTRY_VERIFY2(
+            (form.frameGeometry().center() - available.center()).manhattanLength() <= 2,
+            qPrintable(u"%1,%2"_s.arg(form.frameGeometry().x()).arg(form.frameGeometry().y())));
+
+    // A window larger than the screen, as on a short screen or at a large
+    // scale, keeps its title bar on the screen.
+    QWidget tall;
+    tall.setFixedSize(available.width() / 2, available.height() + 200);
+    centreOnScreen(&tall);
+    tall.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tall));
+    QTRY_COMPARE(tall.frameGeometry().top(), available.top());
+    QTRY_VERIFY(qAbs(tall.frameGeometry().center().x() - available.center().x()) <= 1);
 }
 
 void tst_Form1::windowLook()
@@ -207,8 +220,11 @@ void tst_Form1::startsEmpty()
 
 void tst_Form1::menuBar()
 {
-    QStringList names, captions;
+    QStringList names, captions, spoken;
     QList<bool> enabled;
+    QList<QAccessible::Role> roles;
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(m_form->menuBar());
+    QCOMPARE(bar->childCount(), 7);
     for (const QAction *item : m_form->menuBar()->actions()) {
         names.append(item->objectName());
         captions.append(item->text());
@@ -216,7 +232,21 @@ void tst_Form1::menuBar()
         QVERIFY2(!item->menu(), qPrintable(item->text()));
         QVERIFY(item->shortcut().isEmpty());
         QVERIFY(!item->isCheckable());
+        // What a screen reader finds there.
+        const QAccessibleInterface *child = bar->child(int(names.size() - 1));
+        QCOMPARE(child->object(), item);
+        QCOMPARE(child->parent()->object(), m_form->menuBar());
+        QCOMPARE(bar->indexOfChild(child), int(names.size() - 1));
+        roles.append(child->role());
+        spoken.append(child->text(QAccessible::Name));
     }
+    using enum QAccessible::Role;
+    QCOMPARE(roles,
+             (QList<QAccessible::Role>{MenuItem, Separator, MenuItem, Separator, MenuItem,
+                                       Separator, MenuItem}));
+    QCOMPARE(spoken,
+             (QStringList{u"Open"_s, QString(), u"Save"_s, QString(), u"Exit"_s, QString(),
+                          u"About"_s}));
     QCOMPARE(names,
              (QStringList{u"mnuOpen"_s, u"mnuBar2"_s, u"mnuSave"_s, u"mnuBar3"_s, u"mnuExit"_s,
                           u"mnuBar"_s, u"mnuAbout"_s}));
@@ -257,7 +287,11 @@ void tst_Form1::closeIsRefused()
 
 void tst_Form1::about()
 {
+    // Run from the keyboard, the command starts with the focus on the bar;
+    // once it has run, the list has the focus again.
+    m_form->menuBar()->setFocus();
     action(u"mnuAbout"_s)->trigger();
+    QCOMPARE(m_form->focusWidget(), m_form->findChild<QListView *>(u"List1"_s));
     QCOMPARE(m_host->calls.size(), 1);
     const HostCall &call = m_host->calls.first();
     QCOMPARE(call.kind, HostCall::Message);
@@ -335,6 +369,8 @@ protected:
 
 void tst_Form1::openHandsOverToTheProgressWindow()
 {
+    // As when Open is run from the keyboard: the bar has the focus.
+    m_form->menuBar()->setFocus();
     PaintCounter counter;
     counter.windowName = u"Form2"_s;
     qApp->installEventFilter(&counter);
@@ -363,6 +399,7 @@ void tst_Form1::openHandsOverToTheProgressWindow()
     QTRY_VERIFY(!progress);
     QVERIFY(m_form->isVisible());
     QCOMPARE(shownEntries(), (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(m_form->focusWidget(), m_form->findChild<QListView *>(u"List1"_s));
 
     // The next Open loads a fresh progress window.
     open(writeFile(u"more.txt"_s, "c\r\n"));
@@ -425,7 +462,7 @@ void tst_Form1::unreadableFile()
 
     const QList<HostCall> messages = m_host->messages();
     QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().style, MessageStyle::OkOnly);
+    QCOMPARE(messages.first().style, MessageStyle::Warning);
     QCOMPARE(messages.first().title, u"Error"_s);
     const QString start = u"Could not read the file\r\n"_s + path + u"\r\n\r\n"_s;
     QVERIFY2(messages.first().prompt.startsWith(start), qPrintable(messages.first().prompt));
@@ -465,8 +502,13 @@ void tst_Form1::fullList()
     const bool refused = countAfter < linesBefore + linesInFile;
     QCOMPARE(m_host->messages().size(), refused ? 1 : 0);
     if (refused) {
-        QCOMPARE(m_host->messages().first().title, u"Error"_s);
-        QVERIFY(m_host->messages().first().prompt.contains(QString::number(linesInFile)));
+        const HostCall message = m_host->messages().first();
+        QCOMPARE(message.title, u"Error"_s);
+        QCOMPARE(message.style, MessageStyle::Warning);
+        // The file was read; the list had no room for it.
+        QVERIFY2(message.prompt.startsWith(u"Could not add the file\r\n"_s),
+                 qPrintable(message.prompt));
+        QVERIFY(message.prompt.contains(QString::number(linesInFile)));
         QVERIFY(m_form->isVisible());
         QVERIFY(!shownWindow<Form2>());
     } else {
@@ -593,6 +635,8 @@ void tst_Form1::cancelledSaveWritesNothing()
     QCOMPARE(call.settings.DefaultExt, u"txt"_s);
     QCOMPARE(call.settings.FileName, u"Alphabetized File"_s);
     QCOMPARE(call.settings.Filter, u"*.txt"_s);
+    // It starts in the folder of the list just read.
+    QCOMPARE(call.settings.Directory, m_dir->path());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries), filesBefore);
     QCOMPARE(m_form->SavePath, QString());
 }
@@ -620,7 +664,7 @@ void tst_Form1::failedSave()
 
     const QList<HostCall> messages = m_host->messages();
     QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().style, MessageStyle::OkOnly);
+    QCOMPARE(messages.first().style, MessageStyle::Warning);
     QCOMPARE(messages.first().title, u"Error"_s);
     const QString start = u"Could not save the file\r\n"_s + path + u"\r\n\r\n"_s;
     QVERIFY2(messages.first().prompt.startsWith(start), qPrintable(messages.first().prompt));

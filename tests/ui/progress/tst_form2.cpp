@@ -4,6 +4,7 @@
 #include "form2.h"
 #include "shownwindow.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -125,6 +126,8 @@ void tst_Form2::windowOnLoad()
     ProgressRun run;
     Form2 &form2 = *run.form2;
     QVERIFY(form2.windowFlags().testFlag(Qt::FramelessWindowHint));
+    // Other windows raised meanwhile must not hide it.
+    QVERIFY(form2.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(form2.windowType(), Qt::Tool);
     QCOMPARE(form2.size(), QSize(298, 58));
     QCOMPARE(form2.minimumSize(), form2.maximumSize());
@@ -135,14 +138,14 @@ void tst_Form2::windowOnLoad()
     QCOMPARE(run.label()->font().family(), u"Arial"_s);
     QCOMPARE(run.label()->font().pointSizeF(), 8.25);
     QVERIFY(run.label()->font().bold());
-    QVERIFY(!run.label()->accessibleName().isEmpty());
 
     const auto *const bar = form2.findChild<QProgressBar *>(u"vbalProgressBar1"_s);
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 100);
     QCOMPARE(form2.ProgressValue(), 0);
     QVERIFY(!bar->isTextVisible());
-    QVERIFY(!bar->accessibleName().isEmpty());
+    // A screen reader reaching the window lands on the bar.
+    QCOMPARE(bar->focusPolicy(), Qt::TabFocus);
 
     const auto *const button = form2.findChild<QPushButton *>(u"mnuSave"_s);
     QCOMPARE(button->text(), u"Command1"_s);
@@ -181,6 +184,21 @@ void tst_Form2::ticks()
     run.tick(count);
     QCOMPARE(run.form2->ProgressValue(), 2 * count);
     QCOMPARE(run.label()->text(), label);
+    // Screen readers find the status on the window, on the bar and as the
+    // label's text.
+    const QAccessibleInterface *window = QAccessible::queryAccessibleInterface(run.form2);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), u"Progress"_s);
+    QCOMPARE(window->text(QAccessible::Description), label);
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(
+            run.form2->findChild<QProgressBar *>(u"vbalProgressBar1"_s));
+    QCOMPARE(bar->role(), QAccessible::ProgressBar);
+    QCOMPARE(bar->text(QAccessible::Name), u"Sorting progress"_s);
+    QCOMPARE(bar->text(QAccessible::Description), label);
+    QCOMPARE(bar->valueInterface()->currentValue().toInt(), 2 * count);
+    const QAccessibleInterface *text = QAccessible::queryAccessibleInterface(run.label());
+    QCOMPARE(text->role(), QAccessible::StaticText);
+    QCOMPARE(text->text(QAccessible::Name), label);
     QVERIFY(run.form2->isVisible());
     QVERIFY(!run.form1.isVisible());
     QVERIFY(run.host.calls.isEmpty());
@@ -304,7 +322,7 @@ void tst_Form2::promptedSaveNotDone()
     const HostCall error = run.host.calls.at(2);
     QCOMPARE(error.kind, HostCall::Message);
     QCOMPARE(error.title, u"Error"_s);
-    QCOMPARE(error.style, MessageStyle::OkOnly);
+    QCOMPARE(error.style, MessageStyle::Warning);
     QVERIFY2(error.prompt.contains(QFileInfo(target).fileName()), qPrintable(error.prompt));
 }
 

@@ -1,13 +1,18 @@
-"""The main window refuses every request to close it; only Exit ends the
-program, at once and with status 0."""
+"""What the window manager can do to the windows, on a short 1024x600
+screen: the main window is centred with its frame on the screen; it refuses
+every request to close it; nothing minimized stays minimized; every box and
+dialog belongs to the main window; the menu bar shows where the keyboard is
+and gives the focus back to the list; Exit ends the program at once, with
+status 0."""
 
 import glob
 import os
 import sys
 
 import person
+import windowmanager as wm
 import x11session as xs
-from x11session import E2EFailure, log
+from x11session import E2EFailure, log, wait_until
 
 
 def stays_shown(s, how):
@@ -25,8 +30,19 @@ def startup_wm_class():
     raise E2EFailure(f"{entry} has no StartupWMClass")
 
 
+def list_picture(s):
+    """The top of the list, where the first entries are drawn."""
+    width, height, px = s.grab_rgb(s.main_window)
+    return px[3 * width * 30:3 * width * min(height, 90)]
+
+
 def run(s):
+    path = os.path.join(s.tmp, "list.txt")
+    with open(path, "wb") as f:
+        f.write(b"pear\r\napple\r\n")
+
     s.start_program()
+    wm.expect_frame_centred(s, s.main_window)
     s.screenshot("main-window-empty", s.main_window)
     # Docks and taskbars match the window to the desktop entry by its class.
     wm_class = s.x("xprop", "-id", str(s.main_window), "WM_CLASS").split("=")[-1]
@@ -50,6 +66,7 @@ def run(s):
         MWM_FUNC_ALL | MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE
     ):
         raise E2EFailure(f"the main window asks for minimize or maximize: {hints.strip()}")
+    wm.minimize_and_expect_back(s, s.main_window, "the main window")
 
     s.x("wmctrl", "-i", "-c", hex(s.main_window))
     stays_shown(s, "the window manager's close request")
@@ -59,13 +76,25 @@ def run(s):
 
     # The program still answers: About shows its box and comes back.
     menu.click("About")
+    box = s.wait_window("About Lexivorn v1.0")
+    wm.expect_owned_by_main_window(s, box, "the About box")
     person.answer_message(s, "About Lexivorn v1.0")
     stays_shown(s, "About")
 
-    # The bar works from the keyboard too: Alt reaches it, the arrows pass
-    # over the greyed bars, Return acts.
-    s.key(s.main_window, "alt", "Right", "Right", "Right", "Return")
-    person.answer_message(s, "About Lexivorn v1.0")
+    # Alt shows where the keyboard is on the bar, and Right moves it past
+    # the greyed bar; Escape leaves the bar as it was.
+    s.x("xdotool", "mousemove", "0", "0")
+    s.focus(s.main_window)
+    idle = wm.bar_picture(s, menu)
+    s.key(s.main_window, "alt")
+    wm.expect_highlight_on(s, menu, idle, "Open")
+    s.screenshot("menu-bar-keyboard-on-open", s.main_window)
+    s.key(s.main_window, "Right")
+    wm.expect_highlight_on(s, menu, idle, "Save")
+    s.key(s.main_window, "Escape")
+    wait_until(lambda: wm.bar_picture(s, menu) == idle, "the bar to look as before Escape", 5)
+
+    # The bar works from the keyboard too: Return acts.
     s.key(s.main_window, "alt", "Right", "Return")
     person.answer_message(s, "Error")  # Save with nothing to save
     stays_shown(s, "the menu bar used from the keyboard")
@@ -78,6 +107,27 @@ def run(s):
     if s.visible_windows() != [s.main_window]:
         raise E2EFailure(f"unexpected windows after clicking the bars: {s.visible_windows()}")
 
+    # The file dialog and the prompt after the progress window belong to the
+    # main window, and the prompt comes back from being minimized.
+    menu.click("Open")
+    dialog = s.wait_window(xs.OPEN_TITLE)
+    wm.expect_owned_by_main_window(s, dialog, "the open dialog")
+    person.choose_file(s, xs.OPEN_TITLE, path)
+    prompt = s.wait_window("Finished", person.PROGRESS_TIMEOUT)
+    wm.expect_owned_by_main_window(s, prompt, "the Finished prompt")
+    wm.minimize_and_expect_back(s, prompt, "the Finished prompt")
+    person.answer_no(s, prompt)
+
+    # About from the keyboard alone; afterwards the list has the focus, so
+    # Down selects its first entry.
+    s.key(s.main_window, "alt", "Right", "Right", "Right", "Return")
+    person.answer_message(s, "About Lexivorn v1.0")
+    s.focus(s.main_window)
+    before = list_picture(s)
+    s.key(s.main_window, "Down")
+    wait_until(lambda: list_picture(s) != before, "Down to select in the list after About", 5)
+    log("the list has the focus after About from the keyboard")
+
     menu.click("Exit")
     status = s.wait_exit()
     if status != 0:
@@ -86,4 +136,4 @@ def run(s):
 
 
 if __name__ == "__main__":
-    sys.exit(xs.main(run, "close-request"))
+    sys.exit(xs.main(run, "window-manager", screen="1024x600"))

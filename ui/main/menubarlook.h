@@ -1,0 +1,14 @@
+#pragma once
+
+class QAction;
+class QMenuBar;
+class QString;
+
+// Draws the bar's active item, the one under the mouse or reached from the
+// keyboard, in the palette's highlight colours. Styles such as Fusion
+// highlight an item only while its menu is open, and these items have none.
+void highlightActiveItem(QMenuBar *bar);
+
+// Adds a greyed "|" between two commands. It is drawn as its caption, and
+// screen readers are told it is a separator rather than a menu item.
+QAction *addBarSeparator(QMenuBar *bar, const QString &name);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class QProcessEnvironment;
+
+// The window system Qt is to use, as a value for QT_QPA_PLATFORM, or an
+// empty string to leave Qt's own choice. The windows rely on X11 for their
+// placement, their window type and their fixed frame, so where an X server
+// is offered (every Wayland desktop offers one through XWayland) X11 comes
+// first and Wayland is the fallback. A platform the user chose stands.
+QString choosePlatform(const QProcessEnvironment &environment);
