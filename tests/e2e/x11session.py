@@ -16,6 +16,10 @@ SIGTERM from the kernel if this script dies without cleaning up.
 
 Only the Python standard library and the command-line X tools (xdotool,
 wmctrl, xdpyinfo, xprop, imagemagick's import) are used.
+
+What the session finds of the program's windows, and its pictures of them,
+are in x11windows.py; the titles, the failure, the log and the bounded wait
+that every script shares are in e2ecommon.py, and are imported from here.
 """
 
 import ctypes
@@ -28,23 +32,10 @@ import sys
 import tempfile
 import time
 
-DEFAULT_TIMEOUT = 20.0
-POLL = 0.05
-
-MAIN_TITLE = "Lexivorn v1.0"
-OPEN_TITLE = "Open file to alphabetize..."
-SAVE_TITLE = "Save file as..."
-
-# The seven items of the menu bar, left to right.
-MENU_ITEMS = ["Open", "|", "Save", "|", "Exit", "|", "About"]
-
-
-class E2EFailure(Exception):
-    pass
-
-
-def log(*args):
-    print("[e2e]", *args, flush=True)
+# The scripts import the shared names from here.
+from e2ecommon import (DEFAULT_TIMEOUT, MAIN_TITLE, MENU_ITEMS, OPEN_TITLE,  # noqa: F401
+                       POLL, SAVE_TITLE, E2EFailure, log, wait_until)
+from x11windows import Windows
 
 
 def _die_with_parent():
@@ -57,19 +48,7 @@ def _die_with_parent():
         pass
 
 
-def wait_until(predicate, what, timeout=DEFAULT_TIMEOUT):
-    """Polls predicate until it returns something truthy; returns that."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = predicate()
-        if result:
-            return result
-        if time.monotonic() >= deadline:
-            raise E2EFailure(f"timed out after {timeout:.0f} s waiting for {what}")
-        time.sleep(POLL)
-
-
-class Session:
+class Session(Windows):
     def __init__(self, program, artifacts_dir, name, screen="1280x1024"):
         self.program = os.path.abspath(program)
         self.screen_size = screen
@@ -230,116 +209,6 @@ class Session:
     def expect_running(self):
         if not self.program_running():
             raise E2EFailure(f"the program ended unexpectedly with status {self.app.returncode}")
-
-    # ---- windows --------------------------------------------------------
-
-    def visible_windows(self, title=None):
-        """Ids of the program's visible windows, optionally by exact title."""
-        argv = ["xdotool", "search", "--onlyvisible"]
-        if title is not None:
-            argv += ["--name", "^" + _regex_escape(title) + "$"]
-        else:
-            argv += ["--pid", str(self.app.pid)]
-        done = subprocess.run(argv, env=self.env, capture_output=True, timeout=DEFAULT_TIMEOUT)
-        return [int(w) for w in done.stdout.split()]
-
-    def wait_window(self, title, timeout=DEFAULT_TIMEOUT):
-        def found():
-            self.expect_running()
-            ids = self.visible_windows(title)
-            return ids[0] if ids else None
-        return wait_until(found, f'a window titled "{title}"', timeout)
-
-    def wait_gone(self, window, timeout=DEFAULT_TIMEOUT, what=None):
-        wait_until(lambda: window not in self.visible_windows() or not self.program_running(),
-                   what or f"window {window} to close", timeout)
-
-    def holds(self, condition, failure, seconds=1.5):
-        """Checks, for a while, that condition stays true: a program that is
-        going to change its windows in answer to something does so well
-        within this time."""
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            self.expect_running()
-            if not condition():
-                raise E2EFailure(failure)
-            time.sleep(POLL)
-
-    def is_visible(self, window):
-        return window in self.visible_windows()
-
-    def title_of(self, window):
-        return self.x("xdotool", "getwindowname", str(window)).rstrip("\n")
-
-    def geometry(self, window):
-        out = self.x("xwininfo", "-id", str(window))
-        fields = {}
-        for line in out.splitlines():
-            key, _, value = line.strip().partition(":")
-            fields[key] = value.strip()
-        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
-                int(fields["Width"]), int(fields["Height"]))
-
-    def focus(self, window):
-        """Makes the window the active one, the way a click on it would."""
-        def active():
-            self.x("xdotool", "windowactivate", str(window), check=False)
-            out = self.x("xdotool", "getactivewindow", check=False).strip()
-            return out == str(window)
-        wait_until(active, f"window {window} to become active", 5)
-
-    def key(self, window, *keys):
-        self.focus(window)
-        self.x("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys)
-
-    def type_text(self, window, text):
-        self.focus(window)
-        self.x("xdotool", "type", "--clearmodifiers", "--delay", "8", "--", text)
-
-    def click(self, window, x, y):
-        self.focus(window)
-        self.x("xdotool", "mousemove", "--window", str(window), str(x), str(y),
-               "click", "1")
-
-    # ---- pictures -------------------------------------------------------
-
-    def screenshot(self, name, window="root"):
-        path = os.path.join(self.artifacts, f"{name}.png")
-        self.x("import", "-window", str(window), path, check=False)
-        return path
-
-    def grab_rgb(self, window):
-        """The window's pixels as (width, height, bytes of RGB triples)."""
-        done = subprocess.run(["import", "-window", str(window), "-depth", "8", "ppm:-"],
-                              env=self.env, capture_output=True, timeout=DEFAULT_TIMEOUT)
-        if done.returncode != 0:
-            raise E2EFailure(f"could not grab window {window}")
-        return _parse_ppm(done.stdout)
-
-
-def _regex_escape(text):
-    return "".join("\\" + c if c in ".^$*+?()[]{}|\\" else c for c in text)
-
-
-def _parse_ppm(data):
-    # Header: P6 <width> <height> <maxval>, separated by whitespace.
-    fields = []
-    pos = 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6":
-        raise E2EFailure("unexpected picture format from import")
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, data[pos + 1:pos + 1 + width * height * 3]
 
 
 REQUIRED_TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "import"]

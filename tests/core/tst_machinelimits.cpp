@@ -1,0 +1,133 @@
+#include "listfiletest.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace ListFileTest;
+
+namespace {
+
+struct BenchRun
+{
+    int status = 0;
+    QByteArray errors;
+};
+
+// Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
+// under one limit set in the child before it starts.
+BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit)
+{
+    QList<QByteArray> strings = {LEXIVORN_BENCH};
+    strings += arguments;
+    std::vector<char *> argv;
+    for (QByteArray &string : strings)
+        argv.push_back(string.data());
+    argv.push_back(nullptr);
+
+    BenchRun run;
+    int errors[2];
+    if (pipe(errors) != 0)
+        return run;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(errors[1], STDERR_FILENO);
+        close(errors[0]);
+        close(errors[1]);
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit value{rlim_t(limit), rlim_t(limit)};
+        setrlimit(resource, &value);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(errors[1]);
+    char buffer[4096];
+    for (ssize_t got; (got = read(errors[0], buffer, sizeof buffer)) > 0;)
+        run.errors.append(buffer, got);
+    close(errors[0]);
+    waitpid(child, &run.status, 0);
+    return run;
+}
+
+} // namespace
+
+class tst_MachineLimits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void limitsOfTheMachine_data();
+    void limitsOfTheMachine();
+};
+
+void tst_MachineLimits::limitsOfTheMachine_data()
+{
+    QTest::addColumn<int>("resource");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<qsizetype>("inputBytes");
+    QTest::addColumn<QByteArray>("outputName");
+    QTest::addColumn<QString>("reason");
+
+    const QString tooLarge = u"The file is too large for the memory this program can get"_s;
+    // Qt buffers up to 16 KiB: a smaller list fails only in the final flush.
+    QTest::newRow("file size limit, list larger than the write buffer")
+            << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(20 * 1024) << "list.txt"_ba
+            << u"File too large"_s;
+    QTest::newRow("file size limit, list smaller than the write buffer")
+            << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(8 * 1024) << "list.txt"_ba
+            << u"File too large"_s;
+    // The input is sparse: it takes no room on disk and is never read.
+    QTest::newRow("address space limit")
+            << int(RLIMIT_AS) << qint64(2) * 1024 * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
+            << "list.txt"_ba << tooLarge;
+    QTest::newRow("data size limit") << int(RLIMIT_DATA) << qint64(512) * 1024 * 1024
+                                     << qsizetype(1024) * 1024 * 1024 << "list.txt"_ba << tooLarge;
+    QTest::newRow("output name not valid UTF-8")
+            << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "caf\xE9.txt"_ba
+            << u"The file name is not valid UTF-8"_s;
+}
+
+// lexivorn_bench reads and saves as the program does, so it runs here under
+// each limit as the program would: the limit set in the child, the signal
+// a file-size limit raises left to the program. It must say why it failed
+// and leave the old list file whole, with nothing beside it.
+void tst_MachineLimits::limitsOfTheMachine()
+{
+    QFETCH(int, resource);
+    QFETCH(qint64, limit);
+    QFETCH(qsizetype, inputBytes);
+    QFETCH(QByteArray, outputName);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString list = dir.filePath(u"list.txt"_s);
+    const QByteArray original = "original\r\n"_ba.repeated(20);
+    writeFile(list, original);
+    // A large input is sparse: it takes no room on disk, and is refused
+    // before it is read.
+    QFile input(dir.filePath(u"input.txt"_s));
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    QVERIFY(input.write("line\r\n"_ba.repeated(qMin(inputBytes, qsizetype(32 * 1024)) / 6)) > 0);
+    QVERIFY(input.resize(qMax(input.size(), qint64(inputBytes))));
+    input.close();
+    const QStringList filesBefore = filesIn(dir);
+
+    const QByteArray output = QFile::encodeName(dir.path()) + '/' + outputName;
+    const BenchRun run = runBench({output, QFile::encodeName(input.fileName())}, resource, limit);
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
+    QCOMPARE(WEXITSTATUS(run.status), 1);
+    QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
+    QCOMPARE(readFile(list), original);
+    QCOMPARE(filesIn(dir), filesBefore);
+}
+
+QTEST_APPLESS_MAIN(tst_MachineLimits)
+#include "tst_machinelimits.moc"

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "fakehostui.h"
+#include "form1.h"
+
+#include <QAction>
+#include <QFile>
+#include <QListView>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The main window shown over a scripted desktop, with a fresh folder for the
+// lists a test writes. A test class shows it in init() and drops it in
+// cleanup(), so that each test function starts from a new window.
+class MainWindowFixture
+{
+protected:
+    void showMainWindow()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_host = std::make_unique<FakeHostUi>();
+        m_form = std::make_unique<Form1>(*m_host);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    void dropMainWindow()
+    {
+        m_form.reset();
+        m_host.reset();
+        m_dir.reset();
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir->filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write the test file");
+        return path;
+    }
+
+    void open(const QString &path)
+    {
+        m_host->openNames.enqueue(path);
+        m_form->mnuOpen_Click();
+    }
+
+    QStringList shownEntries() const
+    {
+        const QAbstractItemModel *model =
+                m_form->findChild<QListView *>(QStringLiteral("List1"))->model();
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.append(model->data(model->index(row, 0)).toString());
+        return rows;
+    }
+
+    QAction *action(const QString &name) const
+    {
+        return m_form->menuBar()->findChild<QAction *>(name);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeHostUi> m_host;
+    std::unique_ptr<Form1> m_form;
+};

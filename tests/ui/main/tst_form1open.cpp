@@ -1,0 +1,193 @@
+#include "entrylistmodel.h"
+#include "fakehostui.h"
+#include "form1.h"
+#include "form2.h"
+#include "mainwindowfixture.h"
+#include "shownwindow.h"
+#include "statuspanels.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_Form1Open : public QObject, protected MainWindowFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void cancelledOpenChangesNothing();
+    void openMergesFiles();
+    void openOfEmptyFileShowsZero();
+    void unreadableFile_data();
+    void unreadableFile();
+    void fullList_data();
+    void fullList();
+};
+
+void tst_Form1Open::init()
+{
+    showMainWindow();
+}
+
+void tst_Form1Open::cleanup()
+{
+    dropMainWindow();
+}
+
+static QByteArray numberedLines(int count)
+{
+    QByteArray bytes;
+    for (int line = count; line > 0; --line)
+        bytes += "line " + QByteArray::number(line).rightJustified(5, '0') + "\r\n";
+    return bytes;
+}
+
+void tst_Form1Open::cancelledOpenChangesNothing()
+{
+    m_host->openNames.enqueue(QString());
+    action(u"mnuOpen"_s)->trigger();
+
+    QCOMPARE(m_host->calls.size(), 1);
+    const HostCall &call = m_host->calls.first();
+    QCOMPARE(call.kind, HostCall::OpenDialog);
+    QCOMPARE(call.settings.DialogTitle, u"Open file to alphabetize..."_s);
+    QCOMPARE(call.settings.Filter, u"Text Files (*.txt)|*.txt|"_s);
+    QCOMPARE(call.settings.DefaultExt, u".txt"_s);
+    QCOMPARE(call.settings.FileName, QString());
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!shownWindow<Form2>());
+    QCOMPARE(m_form->StatusBar1().panelText(2), QString());
+
+    // After a file was read, cancelling does not read it a second time.
+    open(writeFile(u"first.txt"_s, "b\r\na\r\n"));
+    shownWindow<Form2>()->close();
+    QTRY_VERIFY(!shownWindow<Form2>());
+    m_host->calls.clear();
+    m_host->openNames.enqueue(QString());
+    m_form->mnuOpen_Click();
+
+    QCOMPARE(m_host->calls.size(), 1);
+    QCOMPARE(shownEntries(), (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!shownWindow<Form2>());
+}
+
+void tst_Form1Open::openMergesFiles()
+{
+    open(writeFile(u"three.txt"_s, "pear\r\napple\r\nfig\r\n"));
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"3"_s);
+    open(writeFile(u"two.txt"_s, "banana\r\ncherry\r\n"));
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"5"_s);
+    QCOMPARE(shownEntries(),
+             (QStringList{u"apple"_s, u"banana"_s, u"cherry"_s, u"fig"_s, u"pear"_s}));
+    QCOMPARE(m_host->messages().size(), 0);
+}
+
+void tst_Form1Open::openOfEmptyFileShowsZero()
+{
+    open(writeFile(u"empty.txt"_s, QByteArray()));
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"0"_s);
+    QCOMPARE(shownEntries(), QStringList());
+    QVERIFY(shownWindow<Form2>());
+}
+
+void tst_Form1Open::unreadableFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("contents"); // none: the name is not created as a file
+
+    QTest::newRow("missing file") << u"missing.txt"_s << QByteArray();
+    QTest::newRow("directory") << u"folder.txt"_s << QByteArray();
+    QTest::newRow("UTF-16 text") << u"wide.txt"_s
+                                 << QByteArray("\xff\xfe"
+                                               "a\0\r\0\n\0",
+                                               8);
+}
+
+void tst_Form1Open::unreadableFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, contents);
+
+    // What was read before stays.
+    open(writeFile(u"before.txt"_s, "b\r\na\r\n"));
+    const QPointer<Form2> firstProgress = shownWindow<Form2>();
+
+    QString path = m_dir->filePath(name);
+    if (name.startsWith(u"folder"))
+        QVERIFY(QDir(m_dir->path()).mkdir(name));
+    else if (!contents.isEmpty())
+        path = writeFile(name, contents);
+    m_host->calls.clear();
+    bool shownDuringMessage = false;
+    m_host->onCall = [&](const HostCall &) {
+        shownDuringMessage = m_form->isVisible();
+    };
+    open(path);
+
+    const QList<HostCall> messages = m_host->messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().style, MessageStyle::Warning);
+    QCOMPARE(messages.first().title, u"Error"_s);
+    const QString start = u"Could not read the file\r\n"_s + path + u"\r\n\r\n"_s;
+    QVERIFY2(messages.first().prompt.startsWith(start), qPrintable(messages.first().prompt));
+    QVERIFY(messages.first().prompt.size() > start.size()); // and says why
+    QVERIFY(shownDuringMessage);
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!shownWindow<Form2>());
+    QTRY_VERIFY(!firstProgress);
+    QCOMPARE(shownEntries(), (QStringList{u"a"_s, u"b"_s}));
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
+}
+
+void tst_Form1Open::fullList_data()
+{
+    QTest::addColumn<int>("linesBefore");
+    QTest::addColumn<int>("linesInFile");
+    QTest::addColumn<int>("countAfter");
+
+    QTest::newRow("file fills the list exactly") << 0 << 32767 << 32767;
+    QTest::newRow("file one line too long") << 0 << 32768 << 0;
+    QTest::newRow("one more line into a full list") << 32767 << 1 << 32767;
+}
+
+void tst_Form1Open::fullList()
+{
+    QFETCH(int, linesBefore);
+    QFETCH(int, linesInFile);
+    QFETCH(int, countAfter);
+
+    if (linesBefore > 0) {
+        open(writeFile(u"before.txt"_s, numberedLines(linesBefore)));
+        QCOMPARE(m_host->messages().size(), 0);
+    }
+    open(writeFile(u"list.txt"_s, numberedLines(linesInFile)));
+    QCOMPARE(m_form->List1().rowCount(), countAfter);
+    QCOMPARE(m_form->StatusBar1().panelText(2), QString::number(countAfter));
+    const bool refused = countAfter < linesBefore + linesInFile;
+    QCOMPARE(m_host->messages().size(), refused ? 1 : 0);
+    if (refused) {
+        const HostCall message = m_host->messages().first();
+        QCOMPARE(message.title, u"Error"_s);
+        QCOMPARE(message.style, MessageStyle::Warning);
+        // The file was read; the list had no room for it.
+        QVERIFY2(message.prompt.startsWith(u"Could not add the file\r\n"_s),
+                 qPrintable(message.prompt));
+        QVERIFY(message.prompt.contains(QString::number(linesInFile)));
+        QVERIFY(m_form->isVisible());
+        QVERIFY(!shownWindow<Form2>());
+    } else {
+        QCOMPARE(shownEntries().first(), u"line 00001"_s);
+        QCOMPARE(shownEntries().last(), u"line 32767"_s);
+    }
+}
+
+QTEST_MAIN(tst_Form1Open)
+#include "tst_form1open.moc"
