@@ -12,19 +12,18 @@
 // units.
 inline constexpr qsizetype chunkUnits = 16384;
 
-// Where a key is cut into chunks: between two code points that both allow
-// it, once the chunk is long enough.
+// Where a key is cut into chunks: before a code point no contraction joins
+// to the one before, once the chunk is long enough.
 struct ChunkCutter
 {
     qsizetype units = 0;
-    bool previousBoundary = false;
+    bool previousJoins = true;
 
     bool cutsBefore(const Piece &piece)
     {
-        const bool boundary = piece.has(Piece::Boundary);
-        const bool cut = units >= chunkUnits && previousBoundary && boundary;
+        const bool cut = units >= chunkUnits && piece.has(Piece::Boundary) && !previousJoins;
         units = (cut ? 0 : units) + piece.utf16Size;
-        previousBoundary = boundary;
+        previousJoins = piece.has(Piece::Joins);
         return cut;
     }
 };

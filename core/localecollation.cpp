@@ -113,7 +113,6 @@ void LocaleCollation::describe(Piece &piece, const Piece *first, const Piece *se
 {
     const std::u16string_view folded(piece.utf16, piece.utf16Size);
     bool inner = false; // a contraction inside the folding itself
-    bool boundary = true;
     bool starts = false;
     for (int32_t at = 0, size = int32_t(folded.size()); at < size;) {
         const bool firstCodePoint = at == 0;
@@ -121,18 +120,20 @@ void LocaleCollation::describe(Piece &piece, const Piece *first, const Piece *se
         U16_NEXT(folded.data(), at, size, c);
         const Contractions &contractions = knowing(char32_t(c));
         const bool continues = contractions.continuing.count(char32_t(c));
-        inner = inner || (continues && starts) || contractions.withAscii.count(char32_t(c));
+        const bool joins = contractions.withAscii.count(char32_t(c));
+        inner = inner || (continues && starts) || joins;
+        if (joins)
+            piece.flags |= Piece::Joins;
         if (firstCodePoint && continues)
             piece.flags |= Piece::Continues;
+        if (firstCodePoint && !continues && !joins && u_getCombiningClass(c) == 0)
+            piece.flags |= Piece::Boundary;
         starts = contractions.starting.count(char32_t(c));
-        boundary = boundary && c < 0x80 && !starts && !continues;
         if (at == size && starts)
             piece.flags |= Piece::Starts;
         if (at == size && contractions.lowestEnds.count(char32_t(c)))
             piece.flags |= Piece::Begins;
     }
-    if (boundary)
-        piece.flags |= Piece::Boundary;
     if (!inner && weigh(piece, folded, first, second))
         piece.flags |= Piece::Simple;
 }

@@ -115,8 +115,13 @@ bool KeyBuilder::writeSimple(const Source &source, SortKeyWriter<Out> &writer, F
         const Piece &piece = m_pieces[c];
         if (!piece.has(Piece::Simple))
             return false;
-        if (cutter.cutsBefore(piece))
-            writer.endChunk(); // nothing waits: a Boundary piece neither starts nor continues
+        if (cutter.cutsBefore(piece)) {
+            if (waiting)
+                writer.add(*waiting);
+            waiting = nullptr;
+            marksAfterStart = false;
+            writer.endChunk();
+        }
         fold.put(piece);
         if (!piece.has(Piece::Mark))
             begins = piece.has(Piece::Begins);

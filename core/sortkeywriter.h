@@ -20,8 +20,8 @@ struct Piece
         // A text that ends with it may be the beginning of a contraction
         // that sorts before the beginning alone.
         Begins = 32,
-        // A key may be cut into chunks between two such code points: ASCII
-        // the locale's tailoring does not mention.
+        // A key may be cut into chunks before it: it continues nothing, and
+        // is no combining mark that a contraction could reach over others.
         Boundary = 64,
         // Its folding starts with a letter or digit.
         Alnum = 128,
@@ -34,6 +34,8 @@ struct Piece
         Compressible2 = 1024,
         // Of a pair: ICU weighs the two as they weigh alone, in order.
         Apart = 2048,
+        // In a root contraction together with ASCII, which may continue it.
+        Joins = 4096,
     };
 
     // Up to two primary weights of one or two bytes each, 0 for none; then
