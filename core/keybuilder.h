@@ -31,7 +31,7 @@ public:
 private:
     bool appendPlainAscii(QByteArrayView bytes, QByteArray &keys);
     template<typename Source> bool appendSimple(const Source &source, QByteArray &keys);
-    template<typename Source, typename Out, typename Fold>
+    template<bool chunked, typename Source, typename Out, typename Fold>
     bool writeSimple(const Source &source, SortKeyWriter<Out> &writer, Fold &fold);
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);

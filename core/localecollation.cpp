@@ -69,7 +69,6 @@ std::unique_ptr<LocaleCollation> LocaleCollation::open(const QLocale &locale)
     if (U_FAILURE(status))
         return nullptr;
 
-    collation->m_tailored.add(tailoredStrings(collator), false, collator);
     // The primary weights of a space, raised by one in the last byte.
     QByteArray space;
     collation->appendSortKey(u" ", space);
@@ -97,10 +96,20 @@ int LocaleCollation::compare(std::u16string_view a, std::u16string_view b) const
                         reinterpret_cast<const UChar *>(b.data()), int32_t(b.size()));
 }
 
+const Contractions &LocaleCollation::tailored()
+{
+    if (!m_tailored) {
+        auto contractions = std::make_unique<Contractions>();
+        contractions->add(tailoredStrings(m_collator), false, m_collator);
+        m_tailored = std::move(contractions);
+    }
+    return *m_tailored;
+}
+
 const Contractions &LocaleCollation::all()
 {
     if (!m_all) {
-        auto contractions = std::make_unique<Contractions>(m_tailored);
+        auto contractions = std::make_unique<Contractions>(tailored());
         contractions->add(rootStrings(), true, m_collator);
         m_all = std::move(contractions);
     }
@@ -160,7 +169,7 @@ Piece LocaleCollation::pairOf(const Piece &first, const Piece &second)
     std::u16string text(first.utf16, first.utf16Size);
     text.append(second.utf16, second.utf16Size);
     // Longer contractions that begin with the pair are left to ICU.
-    if ((isAscii(text) ? m_tailored : all()).beginnings.count(text))
+    if ((isAscii(text) ? tailored() : all()).beginnings.count(text))
         return pair;
     if (weigh(pair, text, &first, &second))
         pair.flags |= Piece::Simple;

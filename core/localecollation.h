@@ -43,12 +43,14 @@ public:
 
 private:
     explicit LocaleCollation(UCollator *collator);
-    // ASCII is in contractions of the tailoring only, which are known at
-    // once; the root collation's are added when other code points need them.
+    // ASCII is in contractions of the tailoring only; the root collation's
+    // are added when other code points need them. Both are listed on first
+    // use, since large tailorings (Chinese, Japanese) take ICU a while.
     const Contractions &knowing(char32_t codePoint)
     {
-        return codePoint < 0x80 ? m_tailored : all();
+        return codePoint < 0x80 ? tailored() : all();
     }
+    const Contractions &tailored();
     const Contractions &all();
     bool weigh(Piece &piece, std::u16string_view text, const Piece *first,
                const Piece *second) const;
@@ -56,6 +58,6 @@ private:
 
     UCollator *const m_collator;
     QByteArray m_spaceLimit;
-    Contractions m_tailored;
+    std::unique_ptr<Contractions> m_tailored;
     std::unique_ptr<Contractions> m_all;
 };

@@ -52,58 +52,11 @@ bool KeyBuilder::appendPlainAscii(QByteArrayView bytes, QByteArray &keys)
     return true;
 }
 
-// The key from the pieces' weights, without asking ICU. A short text is
-// written in one pass: the primaries straight to their place, the rest
-// aside until their place is known. A long one is counted first, so that
-// each part is written straight to its place.
-template<typename Source> bool KeyBuilder::appendSimple(const Source &source, QByteArray &keys)
-{
-    const qsizetype start = keys.size();
-    const qsizetype most = source.size();
-    if (most < chunkUnits) {
-        keys.resize(start + 3 * most);
-        m_secondaries.resize(6 * most + 1);
-        m_folded.resize(qsizetype(sizeof(Piece::utf8)) * most);
-        SortKeyWriter<ByteWriter> writer(ByteWriter{keys.data() + start},
-                                         ByteWriter{m_secondaries.data()});
-        RoomyFoldWriter fold{m_folded.data()};
-        if (!writeSimple(source, writer, fold)) {
-            keys.truncate(start);
-            return false;
-        }
-        const qsizetype primaryEnd = writer.primaries.at - keys.constData();
-        const qsizetype secondarySize = writer.secondaries.at - m_secondaries.constData();
-        const qsizetype foldedSize = fold.at - m_folded.constData();
-        keys.resize(primaryEnd + 1 + secondarySize + 1 + foldedSize);
-        char *to = keys.data() + primaryEnd;
-        *to++ = '\x01';
-        to = std::copy_n(m_secondaries.constData(), secondarySize, to);
-        *to++ = '\0';
-        std::copy_n(m_folded.constData(), foldedSize, to);
-        return true;
-    }
-
-    SortKeyWriter<ByteCounter> counter({}, {});
-    FoldCounter foldSize;
-    if (!writeSimple(source, counter, foldSize))
-        return false;
-    const qsizetype primarySize = counter.primaries.size;
-    const qsizetype secondarySize = counter.secondaries.size;
-    keys.resize(start + primarySize + 1 + secondarySize + 1 + foldSize.size);
-    char *const at = keys.data() + start;
-    at[primarySize] = '\x01';
-    at[primarySize + 1 + secondarySize] = '\0';
-    SortKeyWriter<ByteWriter> writer(ByteWriter{at}, ByteWriter{at + primarySize + 1});
-    FoldWriter fold{at + primarySize + 1 + secondarySize + 1};
-    writeSimple(source, writer, fold);
-    return true;
-}
-
 // Writes the weights of a text in the order ICU weighs them, and its folded
 // text. A piece that Starts waits for the next: when that Continues, ICU
 // says how the two weigh together. Returns false, having written part of
 // the key, when ICU must weigh the text.
-template<typename Source, typename Out, typename Fold>
+template<bool chunked, typename Source, typename Out, typename Fold>
 bool KeyBuilder::writeSimple(const Source &source, SortKeyWriter<Out> &writer, Fold &fold)
 {
     ChunkCutter cutter;
@@ -115,7 +68,7 @@ bool KeyBuilder::writeSimple(const Source &source, SortKeyWriter<Out> &writer, F
         const Piece &piece = m_pieces[c];
         if (!piece.has(Piece::Simple))
             return false;
-        if (cutter.cutsBefore(piece)) {
+        if (chunked && cutter.cutsBefore(piece)) {
             if (waiting)
                 writer.add(*waiting);
             waiting = nullptr;
@@ -160,6 +113,53 @@ bool KeyBuilder::writeSimple(const Source &source, SortKeyWriter<Out> &writer, F
     // A text that ends in the beginning of a contraction needs ICU to find
     // its lowest continuation.
     return !begins;
+}
+
+// The key from the pieces' weights, without asking ICU. A short text is
+// written in one pass: the primaries straight to their place, the rest
+// aside until their place is known. A long one is counted first, so that
+// each part is written straight to its place.
+template<typename Source> bool KeyBuilder::appendSimple(const Source &source, QByteArray &keys)
+{
+    const qsizetype start = keys.size();
+    const qsizetype most = source.size();
+    if (most < chunkUnits) {
+        keys.resize(start + 3 * most);
+        m_secondaries.resize(6 * most + 1);
+        m_folded.resize(qsizetype(sizeof(Piece::utf8)) * most);
+        SortKeyWriter<ByteWriter> writer(ByteWriter{keys.data() + start},
+                                         ByteWriter{m_secondaries.data()});
+        RoomyFoldWriter fold{m_folded.data()};
+        if (!writeSimple<false>(source, writer, fold)) {
+            keys.truncate(start);
+            return false;
+        }
+        const qsizetype primaryEnd = writer.primaries.at - keys.constData();
+        const qsizetype secondarySize = writer.secondaries.at - m_secondaries.constData();
+        const qsizetype foldedSize = fold.at - m_folded.constData();
+        keys.resize(primaryEnd + 1 + secondarySize + 1 + foldedSize);
+        char *to = keys.data() + primaryEnd;
+        *to++ = '\x01';
+        to = std::copy_n(m_secondaries.constData(), secondarySize, to);
+        *to++ = '\0';
+        std::copy_n(m_folded.constData(), foldedSize, to);
+        return true;
+    }
+
+    SortKeyWriter<ByteCounter> counter({}, {});
+    FoldCounter foldSize;
+    if (!writeSimple<true>(source, counter, foldSize))
+        return false;
+    const qsizetype primarySize = counter.primaries.size;
+    const qsizetype secondarySize = counter.secondaries.size;
+    keys.resize(start + primarySize + 1 + secondarySize + 1 + foldSize.size);
+    char *const at = keys.data() + start;
+    at[primarySize] = '\x01';
+    at[primarySize + 1 + secondarySize] = '\0';
+    SortKeyWriter<ByteWriter> writer(ByteWriter{at}, ByteWriter{at + primarySize + 1});
+    FoldWriter fold{at + primarySize + 1 + secondarySize + 1};
+    writeSimple<true>(source, writer, fold);
+    return true;
 }
 
 template bool KeyBuilder::appendSimple(const AsciiBytes &, QByteArray &);
