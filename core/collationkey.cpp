@@ -89,10 +89,19 @@ QLocale collationLocale()
             break;
     }
     // "de_DE.UTF-8@euro" names the locale de_DE; QLocale knows no codesets.
+    // A modifier may name the script: "sr_RS@latin" is Serbian in Latin.
+    const QString modifier = name.section(u'@', 1);
     const qsizetype end = name.indexOf(QRegularExpression(QStringLiteral("[.@]")));
     if (end >= 0)
         name.truncate(end);
     if (name.isEmpty() || name == u"C" || name == u"POSIX")
         return QLocale::c();
-    return QLocale(name);
+    const QLocale locale(name);
+    const QLocale::Script script = modifier == u"latin" ? QLocale::LatinScript
+            : modifier == u"cyrillic"                   ? QLocale::CyrillicScript
+            : modifier == u"devanagari"                 ? QLocale::DevanagariScript
+                                                        : QLocale::AnyScript;
+    if (script == QLocale::AnyScript)
+        return locale;
+    return QLocale(locale.language(), script, locale.territory());
 }

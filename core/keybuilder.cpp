@@ -81,13 +81,21 @@ template<typename Source> void KeyBuilder::appendCollated(const Source &source, 
     m_secondaries.clear();
     bool chunked = false;
     ChunkCutter cutter;
+    quint8 previousClass = 0;
     source.forEach([&](char32_t c) {
         const Piece &piece = m_pieces[c];
         if (cutter.cutsBefore(piece)) {
             appendChunk(keys);
             chunked = true;
         }
+        // Marks out of their canonical order are kept apart by an ignorable
+        // COMBINING GRAPHEME JOINER: else ICU could join a mark that follows
+        // an entry to a contraction before the entry's own last marks, and
+        // the longer entry could sort first. NFC and NFD never need one.
+        if (piece.leadingClass != 0 && piece.leadingClass < previousClass)
+            m_units += u'\u034F';
         m_units.append(piece.utf16, piece.utf16Size);
+        previousClass = piece.trailingClass;
         return true;
     });
     m_units += m_collation->lowestContinuation(m_units);

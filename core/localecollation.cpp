@@ -46,8 +46,13 @@ std::u16string_view lastCodePoints(std::u16string_view text, int count)
 
 std::unique_ptr<LocaleCollation> LocaleCollation::open(const QLocale &locale)
 {
+    // With the script, which QLocale::name() leaves out: Serbian in Latin
+    // letters is not sorted as Serbian in Cyrillic.
+    const QString name = QLocale::languageToCode(locale.language()) + u'_'
+            + QLocale::scriptToCode(locale.script()) + u'_'
+            + QLocale::territoryToCode(locale.territory());
     UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open(locale.name().toUtf8().constData(), &status);
+    UCollator *collator = ucol_open(name.toUtf8().constData(), &status);
     throwIfOutOfMemory(status);
     if (U_FAILURE(status))
         return nullptr;

@@ -35,8 +35,9 @@ public:
 
     // Appends the sort key of `text`, without its terminating zero byte.
     void appendSortKey(std::u16string_view text, QByteArray &to) const;
-    // The shortest text that, appended to `text`, sorts lowest of all texts
-    // that begin with `text`, when that is below `text` itself; else empty.
+    // The end of a contraction that `text` ends in the beginning of, such
+    // that `text` with it sorts lowest of all texts that begin with `text`,
+    // when that is below `text` alone; else empty.
     std::u16string lowestContinuation(std::u16string_view text);
     // Every key of a text that begins with a space is below this.
     QByteArrayView spaceLimit() const { return m_spaceLimit; }

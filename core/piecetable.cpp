@@ -71,7 +71,9 @@ const Piece &PieceTable::compute(char32_t codePoint)
     UChar32 last;
     int32_t end = piece.utf16Size;
     U16_PREV_UNSAFE(piece.utf16, end, last);
-    if (u_getCombiningClass(last) != 0)
+    piece.leadingClass = u_getCombiningClass(lead);
+    piece.trailingClass = u_getCombiningClass(last);
+    if (piece.trailingClass != 0)
         piece.flags |= Piece::Mark;
     if (m_collation) {
         // A folding that decomposes into two code points may weigh as they do.

@@ -45,6 +45,9 @@ struct Piece
     quint16 secondaries[3] = {};
     quint16 flags = 0;
     quint8 secondaryCount = 0;
+    // The combining classes of the first and last code points of its folding.
+    quint8 leadingClass = 0;
+    quint8 trailingClass = 0;
     quint8 utf16Size = 0;
     quint8 utf8Size = 0;
     char16_t utf16[3] = {};
