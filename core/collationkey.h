@@ -8,8 +8,9 @@
 #include <memory>
 
 // Builds byte keys whose plain bytewise comparison gives the list's order:
-// case-insensitive, following the locale's collation for accents,
-// punctuation and digits, but with these guarantees in every locale:
+// case-insensitive, following the locale's alphabet (letters written with
+// two characters, Thai leading vowels, decomposed accents), but with these
+// guarantees in every locale:
 //   - letters compare without regard to case;
 //   - the empty text sorts first;
 //   - a text sorts before any longer text it is the beginning of;
@@ -25,11 +26,12 @@ public:
     CollationKeyMaker &operator=(const CollationKeyMaker &) = delete;
 
     QByteArray key(const QString &text) const;
-    // The key of an entry's bytes, read as decodeEntry() reads them: the
-    // same key as key(decodeEntry(bytes)), without the QString between.
-    QByteArray entryKey(QByteArrayView bytes) const;
-    // Appends entryKey(bytes) to `keys`: a list keeps all its keys in one
-    // buffer rather than one allocation each.
+    // Appends the key of an entry's bytes, read as decodeEntry() reads them,
+    // to `keys`: the same key as key(decodeEntry(bytes)), without the
+    // QString between, and one buffer for a list's keys rather than one
+    // allocation each. Builds it in bounded pieces, so a long entry costs
+    // little beyond its key. When it throws, `keys` may have grown: the
+    // caller truncates it to its size before the call.
     void appendEntryKey(QByteArrayView bytes, QByteArray &keys) const;
 
 private:

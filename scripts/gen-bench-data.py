@@ -5,11 +5,18 @@ usage: gen-bench-data.py OUTDIR [SEED]
 
 Writes lines-1024.txt, lines-4096.txt, lines-16384.txt and lines-32767.txt:
 words and short phrases in mixed case with accented letters, leading and
-trailing spaces, duplicates, punctuation and digits, one per CR LF line, mostly UTF-8 with a few Windows-1252 lines.
-The 32767-line file is about 1 MiB. Also long-line-10MB.txt and
-long-line-50MB.txt: the same phrases with LF line ends, as a log file has
-them, which makes each file one long entry. The same seed always gives the
-same bytes.
+trailing spaces, duplicates, punctuation and digits, one per CR LF line, mostly
+UTF-8 with a few Windows-1252 lines. The 32767-line file is about 1 MiB.
+
+Writes long-line-10MB.txt and long-line-50MB.txt: the same phrases with LF
+line ends, as a log file has them, which makes each file one long entry.
+
+Writes words-cs_CZ-32767.txt and words-th_TH-32767.txt: one to three words a
+line in UTF-8, made from the letters ICU lists as the main exemplar set of
+Czech and of Thai (ulocdata_getExemplarSet), so that the sort meets the
+letters written with two characters ("ch") and the Thai leading vowels.
+
+The same seed always gives the same bytes.
 """
 
 import os
@@ -84,6 +91,55 @@ def encode(rng, text):
     return text.encode("utf-8")
 
 
+# ICU 72's main exemplar sets. Czech: a-z, the accented letters and "ch".
+CS_LETTERS = list("abcdefghijklmnopqrstuvwxyzáéíóúýčďěňřšťůž") + ["ch"]
+CS_VOWELS = set("aeiouyáéíóúýěů")
+# Thai: U+0E01-0E3A and U+0E40-0E4E, sorted here by the part they play.
+TH_CONSONANTS = [chr(c) for c in range(0x0E01, 0x0E2F)]
+TH_LEADING_VOWELS = [chr(c) for c in range(0x0E40, 0x0E45)]
+TH_FOLLOWING = [chr(c) for c in range(0x0E2F, 0x0E3B)] + [chr(c) for c in range(0x0E45, 0x0E4F)]
+
+
+def cs_word(rng):
+    letters = []
+    for _ in range(rng.randint(3, 10)):
+        # Alternate loosely between consonants and vowels, as words do.
+        want_vowel = bool(letters) and letters[-1] not in CS_VOWELS and rng.random() < 0.7
+        pool = [c for c in CS_LETTERS if (c in CS_VOWELS) == want_vowel]
+        letters.append(rng.choice(pool))
+    w = "".join(letters)
+    r = rng.random()
+    if r < 0.2:
+        w = w.capitalize()
+    elif r < 0.25:
+        w = w.upper()
+    return w
+
+
+def th_word(rng):
+    syllables = []
+    for _ in range(rng.randint(1, 3)):
+        s = rng.choice(TH_CONSONANTS)
+        if rng.random() < 0.35:
+            s = rng.choice(TH_LEADING_VOWELS) + s
+        for _ in range(rng.randint(0, 2)):
+            s += rng.choice(TH_FOLLOWING)
+        if rng.random() < 0.4:
+            s += rng.choice(TH_CONSONANTS)
+        syllables.append(s)
+    return "".join(syllables)
+
+
+def word_lines(rng, count, make_word):
+    out = []
+    for _ in range(count):
+        if out and rng.random() < 0.05:
+            out.append(rng.choice(out))
+        else:
+            out.append(" ".join(make_word(rng) for _ in range(rng.randint(1, 3))))
+    return out
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
@@ -108,6 +164,12 @@ def main():
             cut -= 1
         data = data[:cut] + b"-" * (size - cut)
         with open(os.path.join(outdir, f"long-line-{mb}MB.txt"), "wb") as f:
+            f.write(data)
+    for locale, make_word in (("cs_CZ", cs_word), ("th_TH", th_word)):
+        rng = random.Random(seed)
+        data = b"".join(text.encode("utf-8") + b"\r\n"
+                        for text in word_lines(rng, 32767, make_word))
+        with open(os.path.join(outdir, f"words-{locale}-32767.txt"), "wb") as f:
             f.write(data)
 
 

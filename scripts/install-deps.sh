@@ -71,7 +71,7 @@ fi
 ((gen_locales)) || exit 0
 
 # Locales the collation tests and benchmarks use.
-want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8)
+want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8 cs_CZ.UTF-8 th_TH.UTF-8)
 need_gen=0
 for l in "${want_locales[@]}"; do
     norm=$(echo "${l%%.*}.utf8")

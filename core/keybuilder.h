@@ -1,0 +1,59 @@
+#pragma once
+
+#include "localecollation.h"
+#include "piecetable.h"
+#include "sortkeywriter.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QLocale>
+
+#include <array>
+#include <memory>
+#include <string>
+
+// Builds the keys of texts from the pieces of their code points. A text
+// whose pieces are simple gets its key written from their weights; any
+// other text's comes from ICU's sort keys.
+class KeyBuilder
+{
+public:
+    explicit KeyBuilder(const QLocale &locale);
+    ~KeyBuilder();
+    KeyBuilder(const KeyBuilder &) = delete;
+    KeyBuilder &operator=(const KeyBuilder &) = delete;
+
+    // False under C and POSIX, where a key is the folded text alone.
+    bool collates() const { return bool(m_collation); }
+    // Appends the key of a text (see keysources.h) to `keys`.
+    template<typename Source> void append(const Source &source, QByteArray &keys);
+
+private:
+    bool appendPlainAscii(QByteArrayView bytes, QByteArray &keys);
+    template<typename Source> bool appendSimple(const Source &source, QByteArray &keys);
+    template<bool chunked, typename Source, typename Out, typename Fold>
+    bool writeSimple(const Source &source, SortKeyWriter<Out> &writer, Fold &fold);
+    template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
+    void appendChunk(QByteArray &keys);
+    template<typename Source> void appendFolded(const Source &source, QByteArray &keys);
+    template<typename Source>
+    void moveAboveSpaces(const Source &source, QByteArray &keys, qsizetype start);
+
+    std::unique_ptr<LocaleCollation> m_collation;
+    PieceTable m_pieces;
+    // The primary weight of each ASCII character that is plain and needs no
+    // neighbour, else 0, and its folding; not yet known while the first
+    // primary is unknownAscii.
+    static constexpr quint16 unknownAscii = 0xFFFF;
+    struct Ascii
+    {
+        quint16 primary;
+        char folded;
+    };
+    std::array<Ascii, 0x80> m_ascii{Ascii{unknownAscii, 0}};
+    // Scratch space of the key being built.
+    std::u16string m_units;
+    QByteArray m_chunkKey;
+    QByteArray m_secondaries;
+    QByteArray m_folded;
+};
