@@ -4,6 +4,7 @@
 #include "fakehostui.h"
 #include "form1.h"
 #include "form2.h"
+#include "shownwindow.h"
 
 #include <QFile>
 #include <QLabel>
@@ -26,8 +27,8 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 }
 
 // The state an Open leaves behind: the main window hidden with its list, and
-// a progress window showing with its timer stopped, so the test drives the
-// ticks.
+// its progress window showing with the timer stopped, so the test drives
+// the ticks. What the Open asked of the host is forgotten.
 struct ProgressRun
 {
     FakeHostUi host;
@@ -37,14 +38,16 @@ struct ProgressRun
 
     explicit ProgressRun(const QByteArray &listFile = {})
     {
-        if (!listFile.isNull()) {
-            const QString input = dir.filePath(u"input.txt"_s);
-            if (!writeFile(input, listFile) || !form1.List1().addFile(input).ok())
-                qFatal("cannot prepare the list");
-        }
-        form2 = new Form2(form1, host);
+        const QString input = dir.filePath(u"input.txt"_s);
+        if (!writeFile(input, listFile))
+            qFatal("cannot prepare the list");
+        host.openNames.enqueue(input);
+        form1.mnuOpen_Click();
+        form2 = shownWindow<Form2>();
+        if (!form2 || !host.messages().isEmpty())
+            qFatal("the Open did not put up the progress window");
         timer()->stop();
-        form2->show();
+        host.calls.clear();
     }
     ~ProgressRun() { delete form2.data(); }
 

@@ -187,7 +187,12 @@ void Form1::openFile(const QString &fileName)
 void Form1::showProgressWindow()
 {
     if (!m_form2) {
-        m_form2 = new Form2(*this, m_host);
+        m_form2 = new Form2(m_host);
+        connect(m_form2, &Form2::mainWindowWanted, this, &Form1::showMainWindow);
+        connect(m_form2, &Form2::saveWanted, this, [this, form2 = m_form2] {
+            if (const QString chosen = saveListAs(); !chosen.isEmpty() && form2)
+                form2->SavePath = chosen;
+        });
         // Forgotten as it unloads, so that the next Open loads a fresh one;
         // its end is the end of the Open sequence.
         connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
@@ -213,7 +218,6 @@ void Form1::showMainWindow()
     m_listView->setFocus();
 }
 
-// The one save routine, for the menu's Save and the progress window's.
 QString Form1::saveListAs()
 {
     // Until a name has been chosen here, the dialog starts in the folder of

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "commondialog.h"
-#include "progressowner.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,7 +15,7 @@ class StatusPanels;
 // The main window: the ordered list, the status bar and the menu bar
 // Open | Save | Exit | About. It owns the list and both file dialogs for the
 // life of the program, and puts up the progress window after each Open.
-class Form1 final : public QMainWindow, public ProgressOwner
+class Form1 final : public QMainWindow
 {
     Q_OBJECT
 
@@ -40,10 +39,12 @@ public:
     void mnuExit_Click();
     void mnuAbout_Click();
 
-    void showMainWindow() override;
-    QString saveListAs() override;
-
 private:
+    // Back on the screen when the progress window ends, the list focused.
+    void showMainWindow();
+    // The one save routine, for the menu's Save and the prompted save.
+    // Returns the name chosen, empty when the user cancelled.
+    QString saveListAs();
     void Form_Load();
     void createList();
     void createStatusBar();

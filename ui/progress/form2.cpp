@@ -1,7 +1,6 @@
 #include "form2.h"
 
 #include "hostui.h"
-#include "progressowner.h"
 #include "twips.h"
 #include "windowkeeper.h"
 
@@ -36,11 +35,10 @@ QAccessibleInterface *windowFactory(const QString &className, QObject *object)
 
 } // namespace
 
-Form2::Form2(ProgressOwner &owner, HostUi &host, QWidget *parent)
+Form2::Form2(HostUi &host, QWidget *parent)
     // A borderless tool window, because taskbars leave that type out. With no
     // frame to click it has no way back to the front, so it stays there.
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-    , m_owner(owner)
     , m_host(host)
 {
     static const bool factoryInstalled = [] {
@@ -149,7 +147,7 @@ void Form2::finish()
 {
     m_stage = Stage::Prompting;
     m_timer->stop();
-    m_owner.showMainWindow();
+    emit mainWindowWanted();
     hide();
     const MessageReply answer =
             m_host.ShowMessage(u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s,
@@ -163,8 +161,7 @@ void Form2::finish()
 
 void Form2::mnuSave_Click()
 {
-    if (const QString chosen = m_owner.saveListAs(); !chosen.isEmpty())
-        SavePath = chosen;
+    emit saveWanted();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -175,7 +172,7 @@ void Form2::closeEvent(QCloseEvent *event)
         // window after a failed read): only the finish would bring the main
         // window back, so bring it back here, or it stays hidden for good.
         m_timer->stop();
-        m_owner.showMainWindow();
+        emit mainWindowWanted();
         m_stage = Stage::Unloading;
         event->accept();
         emit unloading();

@@ -3,7 +3,6 @@
 #include <QWidget>
 
 class HostUi;
-class ProgressOwner;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -12,14 +11,14 @@ class QTimer;
 // The small borderless window that plays after each Open: 50 ticks of
 // 120 ms alternating "Sorting text..." and "Please wait...", then it brings
 // the main window back, asks whether to save and unloads itself.
-// Closed any other way, it still brings the main window back. The window
-// that put it up is reached only through ProgressOwner.
+// Closed any other way, it still brings the main window back. It knows no
+// other window: it asks for the main window and for the save by signals.
 class Form2 final : public QWidget
 {
     Q_OBJECT
 
 public:
-    Form2(ProgressOwner &owner, HostUi &host, QWidget *parent = nullptr);
+    explicit Form2(HostUi &host, QWidget *parent = nullptr);
 
     QString SavePath;
 
@@ -31,10 +30,15 @@ public:
     int ProgressValue() const;
     // One timer tick; the timer calls it every 120 ms while enabled.
     void Timer1_Timer();
-    // The prompted save, through the owner's save routine.
+    // The prompted save: asks for it with saveWanted().
     void mnuSave_Click();
 
 signals:
+    // Only this window's end brings the main window back.
+    void mainWindowWanted();
+    // Answered at once by the program's save routine, which sets SavePath
+    // to the name chosen.
+    void saveWanted();
     // The window is closing for good; it is deleted right after.
     void unloading();
 
@@ -49,7 +53,6 @@ private:
     void finish();
     void setStatusText(const QString &text);
 
-    ProgressOwner &m_owner;
     HostUi &m_host;
     QLabel *m_label = nullptr;
     QProgressBar *m_progressBar = nullptr;

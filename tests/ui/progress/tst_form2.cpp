@@ -95,7 +95,7 @@ void tst_Form2::windowOnLoad()
     QCOMPARE(button->focusPolicy(), Qt::NoFocus);
 
     // A fresh window is ticking from its load.
-    const Form2 ticking(run.form1, run.host);
+    const Form2 ticking(run.host);
     const auto *const timer = ticking.findChild<QTimer *>(u"Timer1"_s);
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 120);
@@ -202,23 +202,22 @@ void tst_Form2::nextOpenLoadsFreshWindow()
 
 void tst_Form2::realTimerPlaysWholeSequence()
 {
-    FakeHostUi host;
-    Form1 form1(host);
+    ProgressRun run;
     QElapsedTimer clock;
     qint64 promptAfter = -1;
-    host.onCall = [&](const HostCall &) {
+    run.host.onCall = [&](const HostCall &) {
         promptAfter = clock.elapsed();
     };
 
     clock.start();
-    QPointer<Form2> form2 = new Form2(form1, host);
-    form2->show();
+    run.timer()->start();
+    QPointer<Form2> &form2 = run.form2;
     // 50 ticks of 120 ms: about 6 seconds, more on a busy machine.
     QTRY_VERIFY_WITH_TIMEOUT(form2.isNull(), 20000);
-    QCOMPARE(host.calls.size(), 1);
-    QCOMPARE(host.calls.first().prompt, SavePrompt);
+    QCOMPARE(run.host.calls.size(), 1);
+    QCOMPARE(run.host.calls.first().prompt, SavePrompt);
     QVERIFY2(promptAfter >= 5000 && promptAfter <= 15000, qPrintable(QString::number(promptAfter)));
-    QVERIFY(form1.isVisible());
+    QVERIFY(run.form1.isVisible());
 }
 
 QTEST_MAIN(tst_Form2)
