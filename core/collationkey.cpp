@@ -9,38 +9,13 @@
 #include <algorithm>
 #include <array>
 
-namespace {
-
-bool isAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
-// Strictly: overlong forms, surrogates and values past U+10FFFF are not
-// UTF-8, as decodeEntry() reads it.
-bool isUtf8(QByteArrayView bytes)
-{
-    const auto *data = reinterpret_cast<const uint8_t *>(bytes.data());
-    for (qsizetype i = 0, size = bytes.size(); i < size;) {
-        UChar32 c;
-        U8_NEXT(data, i, size, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 struct CollationKeyMaker::Private
 {
     explicit Private(const QLocale &locale)
         : keys(locale)
     {
-        for (int byte = 0x80; byte < 0x100; ++byte) {
-            const char c = char(byte);
-            decodeEntryCodePoints(QByteArrayView(&c, 1), &windows1252High[size_t(byte - 0x80)]);
-        }
+        for (int byte = 0x80; byte < 0x100; ++byte)
+            windows1252High[size_t(byte - 0x80)] = windows1252Character(uchar(byte));
     }
 
     KeyBuilder keys;
@@ -62,7 +37,8 @@ QByteArray CollationKeyMaker::key(const QString &text) const
 
 void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) const
 {
-    if (isAscii(bytes)) {
+    switch (entryEncoding(bytes)) {
+    case EntryEncoding::Ascii:
         if (!d->keys.collates()) {
             // Under C an ASCII entry's key is the entry in lower case: ASCII
             // folds A-Z to a-z and nothing else, and is its own UTF-8.
@@ -73,10 +49,13 @@ void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) c
             return;
         }
         d->keys.append(AsciiBytes{bytes}, keys);
-    } else if (isUtf8(bytes)) {
+        return;
+    case EntryEncoding::Utf8:
         d->keys.append(Utf8Bytes{bytes}, keys);
-    } else {
+        return;
+    case EntryEncoding::Windows1252:
         d->keys.append(Windows1252Bytes{bytes, d->windows1252High}, keys);
+        return;
     }
 }
 

@@ -1,7 +1,5 @@
 #include "entrylist.h"
 
-#include "entrytext.h"
-
 #include <QtEndian>
 
 #include <algorithm>
@@ -143,9 +141,4 @@ bool EntryList::Add(const QList<QByteArray> &entries)
             m_entries[--to] = std::move(sorted[--fromBatch]);
     }
     return true;
-}
-
-QString EntryList::Text(qint16 position) const
-{
-    return decodeEntry(Item(position));
 }

@@ -34,8 +34,6 @@ public:
 
     // The entry at a 0-based position, byte for byte as added.
     const QByteArray &Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
-    // The same entry decoded for display.
-    QString Text(qint16 position) const;
 
 private:
     // An entry's key lives in m_keyBytes, which only grows: one buffer for

@@ -52,29 +52,6 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
     return 0; // a stray continuation byte, C0, C1 or F5-FF
 }
 
-enum class Encoding { Ascii, Utf8, Other };
-
-// The code point of a well-formed sequence of `length` bytes.
-char32_t codePointOf(const unsigned char *at, qsizetype length)
-{
-    switch (length) {
-    case 1:
-        return at[0];
-    case 2:
-        return char32_t(at[0] & 0x1F) << 6 | (at[1] & 0x3F);
-    case 3:
-        return char32_t(at[0] & 0x0F) << 12 | char32_t(at[1] & 0x3F) << 6 | (at[2] & 0x3F);
-    default:
-        return char32_t(at[0] & 0x07) << 18 | char32_t(at[1] & 0x3F) << 12
-                | char32_t(at[2] & 0x3F) << 6 | (at[3] & 0x3F);
-    }
-}
-
-char16_t fromWindows1252(unsigned char byte)
-{
-    return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
-}
-
 // Whether the eight bytes at `at` are all ASCII.
 bool asciiWord(const unsigned char *at)
 {
@@ -83,10 +60,12 @@ bool asciiWord(const unsigned char *at)
     return (word & 0x8080808080808080) == 0;
 }
 
+} // namespace
+
 // Reads the whole entry, however little of it is decoded: one byte that is
 // not UTF-8 anywhere makes all of it Windows-1252. ASCII goes eight bytes
 // at a time, so a long line costs little to check.
-Encoding encodingOf(QByteArrayView bytes)
+EntryEncoding entryEncoding(QByteArrayView bytes)
 {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype size = bytes.size();
@@ -98,28 +77,35 @@ Encoding encodingOf(QByteArrayView bytes)
         }
         const qsizetype length = sequenceLength(data + i, size - i);
         if (length == 0)
-            return Encoding::Other;
+            return EntryEncoding::Windows1252;
         ascii = ascii && length == 1;
         i += length;
     }
-    return ascii ? Encoding::Ascii : Encoding::Utf8;
+    return ascii ? EntryEncoding::Ascii : EntryEncoding::Utf8;
 }
+
+char16_t windows1252Character(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte);
+}
+
+namespace {
 
 QString fromWindows1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     for (const char c : bytes)
-        *out++ = fromWindows1252(static_cast<unsigned char>(c));
+        *out++ = windows1252Character(static_cast<unsigned char>(c));
     return text;
 }
 
-QString decode(QByteArrayView bytes, Encoding encoding)
+QString decode(QByteArrayView bytes, EntryEncoding encoding)
 {
     switch (encoding) {
-    case Encoding::Ascii:
+    case EntryEncoding::Ascii:
         return QString::fromLatin1(bytes);
-    case Encoding::Utf8:
+    case EntryEncoding::Utf8:
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             // QString::fromUtf8() would drop a leading U+FEFF; here it is
             // part of the entry, since a file's own mark never reaches one.
@@ -127,7 +113,7 @@ QString decode(QByteArrayView bytes, Encoding encoding)
             return utf8.decode(bytes);
         }
         return QString::fromUtf8(bytes);
-    case Encoding::Other:
+    case EntryEncoding::Windows1252:
         break;
     }
     return fromWindows1252(bytes);
@@ -137,37 +123,13 @@ QString decode(QByteArrayView bytes, Encoding encoding)
 
 QString decodeEntry(const QByteArray &bytes)
 {
-    return decode(bytes, encodingOf(bytes));
-}
-
-qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out)
-{
-    // Decoded as UTF-8 while it stays well-formed; the first ill-formed
-    // sequence makes the whole entry Windows-1252, as in decodeEntry().
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype size = bytes.size();
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < size; ++count) {
-        if (data[i] < 0x80) {
-            out[count] = data[i++];
-            continue;
-        }
-        const qsizetype length = sequenceLength(data + i, size - i);
-        if (length == 0) {
-            for (qsizetype j = 0; j < size; ++j)
-                out[j] = fromWindows1252(data[j]);
-            return size;
-        }
-        out[count] = codePointOf(data + i, length);
-        i += length;
-    }
-    return count;
+    return decode(bytes, entryEncoding(bytes));
 }
 
 QString decodeEntryStart(QByteArrayView bytes, qsizetype maxCharacters)
 {
-    const Encoding encoding = encodingOf(bytes);
-    if (encoding != Encoding::Utf8)
+    const EntryEncoding encoding = entryEncoding(bytes);
+    if (encoding != EntryEncoding::Utf8)
         return decode(bytes.first(qMin(bytes.size(), maxCharacters)), encoding);
     // Three bytes of UTF-8 give at least one UTF-16 unit, so this many bytes
     // give enough; the cut goes back to the start of a sequence.

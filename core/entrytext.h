@@ -9,11 +9,13 @@
 // Windows-1252. Decoding never changes the stored bytes.
 QString decodeEntry(const QByteArray &bytes);
 
-// The code points decodeEntry() reads from `bytes`, written to `out`, which
-// must have room for bytes.size() of them: no byte yields more than one.
-// Returns how many were written. Keys are built from code points, so this
-// spares building a QString for every entry of a file.
-qsizetype decodeEntryCodePoints(QByteArrayView bytes, char32_t *out);
+// How decodeEntry() reads `bytes`: ASCII and strict UTF-8 as UTF-8, all
+// else as Windows-1252.
+enum class EntryEncoding { Ascii, Utf8, Windows1252 };
+EntryEncoding entryEncoding(QByteArrayView bytes);
+
+// The character a byte stands for in Windows-1252.
+char16_t windows1252Character(unsigned char byte);
 
 // The first `maxCharacters` UTF-16 units of decodeEntry(bytes), decoding no
 // more of a long entry than that.
