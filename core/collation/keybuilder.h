@@ -28,8 +28,14 @@ public:
     bool collates() const { return bool(m_collation); }
     // Appends the key of a text (see keysources.h) to `keys`.
     template<typename Source> void append(const Source &source, QByteArray &keys);
+    // Appends the first `size` bytes of the key of a text and returns false;
+    // or, when no head of the text short enough gives them, its whole key
+    // and returns true.
+    template<typename Source>
+    bool appendStart(const Source &source, QByteArray &keys, qsizetype size);
 
 private:
+    template<typename Source> qsizetype headEnd(const Source &source, qsizetype codePoints);
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);
     template<typename Source> void appendFolded(const Source &source, QByteArray &keys);

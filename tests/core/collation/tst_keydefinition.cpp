@@ -69,6 +69,10 @@ void tst_KeyDefinition::keysMatchTheirDefinition()
         const QString text = decodeEntry(entry);
         const QByteArray expected = definition(text);
         QCOMPARE(entryKey(keys, entry), expected);
+        // The start of a key is the key's beginning, or the whole key.
+        QByteArray start;
+        const bool whole = keys.appendEntryKeyStart(entry, 8, start);
+        QCOMPARE(start, whole ? expected : expected.first(8));
     }
     // The locale's own words, with its contractions and expansions, but for
     // those that end in the beginning of a contraction sorting before them.
