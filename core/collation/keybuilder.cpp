@@ -1,5 +1,6 @@
 #include "keybuilder.h"
 
+#include "keycheck.h"
 #include "keyparts.h"
 #include "keysources.h"
 
@@ -32,10 +33,11 @@ namespace collation {
 // two code points no contraction joins: the primaries of every chunk come
 // first, then their secondaries.
 
-KeyBuilder::KeyBuilder(const QLocale &locale)
+KeyBuilder::KeyBuilder(const QLocale &locale, ReferenceKey reference)
     : m_collation(locale.language() == QLocale::C ? nullptr : LocaleCollation::open(locale))
     , m_pieces(m_collation.get(),
                locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani)
+    , m_reference(std::move(reference))
 { }
 
 KeyBuilder::~KeyBuilder() = default;
@@ -46,16 +48,41 @@ template<typename Source> void KeyBuilder::append(const Source &source, QByteArr
         appendFolded(source, keys);
         return;
     }
+    if (!m_writtenKeysChecked)
+        checkWrittenKeys();
     const qsizetype start = keys.size();
-    bool plain = false;
+    bool written = false;
     if constexpr (std::is_same_v<Source, AsciiBytes>)
-        plain = m_simple.appendPlainAscii(source.bytes, keys);
-    if (!plain && !m_simple.append(source, keys)) {
-        appendCollated(source, keys);
-        keys += '\0';
-        appendFolded(source, keys);
-    }
+        written = m_writesKeys && m_simple.appendPlainAscii(source.bytes, keys);
+    written = written || (m_writesKeys && m_simple.append(source, keys));
+    if (!written)
+        appendFromIcu(source, keys);
     moveAboveSpaces(source, keys, start);
+}
+
+template<typename Source> void KeyBuilder::appendFromIcu(const Source &source, QByteArray &keys)
+{
+    appendCollated(source, keys);
+    keys += '\0';
+    appendFolded(source, keys);
+}
+
+// Keys are written without ICU only when, on the running ICU, they are
+// ICU's own for every probe; else every key comes from ICU.
+void KeyBuilder::checkWrittenKeys()
+{
+    m_writtenKeysChecked = true;
+    const auto written = [this](QByteArrayView text, QByteArray &key) {
+        const bool ascii =
+                std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+        return (ascii && m_simple.appendPlainAscii(text, key))
+                || m_simple.append(Utf8Bytes{text}, key);
+    };
+    const auto fromIcu = [this](QByteArrayView text, QByteArray &key) {
+        appendFromIcu(Utf8Bytes{text}, key);
+    };
+    m_writesKeys = m_reference ? writtenKeysAgree(keyProbes(), written, m_reference)
+                               : writtenKeysAgree(keyProbes(), written, fromIcu);
 }
 
 namespace {
@@ -114,6 +141,11 @@ bool KeyBuilder::appendStart(const Source &source, QByteArray &keys, qsizetype s
         appendFolded(source.first(end), keys);
         keys.truncate(start + size);
         return false;
+    }
+    // A short text's whole key costs little more than a head's.
+    if (source.size() <= 2 * firstHead) {
+        append(source, keys);
+        return true;
     }
     const QByteArrayView limit = m_collation->spaceLimit();
     for (qsizetype head = firstHead; head <= headLimit; head *= 4) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keycheck.h"
 #include "localecollation.h"
 #include "piecetable.h"
 #include "simplekeys.h"
@@ -19,13 +20,18 @@ namespace collation {
 class KeyBuilder
 {
 public:
-    explicit KeyBuilder(const QLocale &locale);
+    // Keys written without ICU are held against `reference` at first use,
+    // ICU's own keys when it is empty.
+    explicit KeyBuilder(const QLocale &locale, ReferenceKey reference = {});
     ~KeyBuilder();
     KeyBuilder(const KeyBuilder &) = delete;
     KeyBuilder &operator=(const KeyBuilder &) = delete;
 
     // False under C and POSIX, where a key is the folded text alone.
     bool collates() const { return bool(m_collation); }
+    // Whether keys are written from the pieces' weights, as far as they can
+    // be; known once a key was built.
+    bool writesKeys() const { return m_writesKeys; }
     // Appends the key of a text (see keysources.h) to `keys`.
     template<typename Source> void append(const Source &source, QByteArray &keys);
     // Appends the first `size` bytes of the key of a text and returns false;
@@ -36,6 +42,8 @@ public:
 
 private:
     template<typename Source> qsizetype headEnd(const Source &source, qsizetype codePoints);
+    template<typename Source> void appendFromIcu(const Source &source, QByteArray &keys);
+    void checkWrittenKeys();
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);
     template<typename Source> void appendFolded(const Source &source, QByteArray &keys);
@@ -45,6 +53,9 @@ private:
     std::unique_ptr<LocaleCollation> m_collation;
     PieceTable m_pieces;
     SimpleKeys m_simple{m_pieces};
+    ReferenceKey m_reference;
+    bool m_writtenKeysChecked = false;
+    bool m_writesKeys = true;
     // Scratch space of the key being built.
     std::u16string m_units;
     QByteArray m_chunkKey;

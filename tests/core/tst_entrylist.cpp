@@ -130,8 +130,8 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists_data()
     const QList<QByteArray> latin = {"a", "A", "b", " ", "\xC3\xA9", "\xC3\x89", "e", "\xE9"};
     for (const QString &locale : {u"C"_s, u"en_US"_s, u"sv_SE"_s}) {
         for (quint32 seed : {1u, 2u, 3u})
-            QTest::addRow("%s seed %u", qPrintable(locale), seed) << locale << seed << QByteArray()
-                                                                 << latin;
+            QTest::addRow("%s seed %u", qPrintable(locale), seed)
+                    << locale << seed << QByteArray() << latin;
     }
     // Entries are ordered by the starts of their keys as long as those
     // differ; these tie far beyond them.
@@ -143,9 +143,8 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists_data()
     QTest::newRow("th_TH leading vowel at the end decides")
             << u"th_TH"_s << 6u << "\xE0\xB9\x80\xE0\xB8\x81\xE0\xB8\xA1"_ba.repeated(400)
             << QList<QByteArray>{"\xE0\xB9\x80", "\xE0\xB8\x81", "\xE0\xB8\xB2", " "};
-    QTest::newRow("cs_CZ ch at the end decides")
-            << u"cs_CZ"_s << 7u << "chrt "_ba.repeated(600)
-            << QList<QByteArray>{"c", "h", "C", "H", "i"};
+    QTest::newRow("cs_CZ ch at the end decides") << u"cs_CZ"_s << 7u << "chrt "_ba.repeated(600)
+                                                 << QList<QByteArray>{"c", "h", "C", "H", "i"};
 }
 
 // Few distinct letters make many entries equal, which is where arrival order
