@@ -38,17 +38,17 @@ EntryList::EntryList(const QLocale &locale)
 
 EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
-    m_keyStart.clear();
-    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyStart);
-    Entry entry{bytes, startOf(m_keyStart)};
+    // A start alone, or a whole key no longer, is kept in the entry.
+    const qsizetype keyAt = m_keyBytes.size();
+    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyBytes);
+    const QByteArrayView key = QByteArrayView(m_keyBytes).sliced(keyAt);
+    Entry entry{bytes, startOf(key)};
     entry.whole = whole;
-    entry.keySize = m_keyStart.size();
-    if (entry.keySize > startSize) {
-        entry.keyAt = m_keyBytes.size();
-        m_keyBytes += m_keyStart;
-    }
-    if (m_keyStart.capacity() > 1024)
-        m_keyStart = {};
+    entry.keySize = key.size();
+    if (entry.keySize > startSize)
+        entry.keyAt = keyAt;
+    else
+        m_keyBytes.truncate(keyAt);
     return entry;
 }
 

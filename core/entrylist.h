@@ -66,7 +66,6 @@ private:
 
     collation::CollationKeyMaker m_keys;
     QByteArray m_keyBytes;
-    QByteArray m_keyStart;
     std::vector<Entry> m_entries;
 };
 
