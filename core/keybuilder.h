@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Builds the keys of texts from the pieces of their code points. A text
 // whose pieces are simple gets its key written from their weights; any
@@ -33,8 +34,11 @@ private:
     template<typename Source> bool appendSimple(const Source &source, QByteArray &keys);
     template<bool chunked, typename Source, typename Out, typename Fold>
     bool writeSimple(const Source &source, SortKeyWriter<Out> &writer, Fold &fold);
+    template<typename Source, typename F> void forEachPiece(const Source &source, F f);
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);
+    void appendChunkSecondaries(QByteArray &keys);
+    void startSegment(QByteArray &keys);
     template<typename Source> void appendFolded(const Source &source, QByteArray &keys);
     template<typename Source>
     void moveAboveSpaces(const Source &source, QByteArray &keys, qsizetype start);
@@ -55,5 +59,6 @@ private:
     std::u16string m_units;
     QByteArray m_chunkKey;
     QByteArray m_secondaries;
+    std::vector<qsizetype> m_chunkEnds; // in m_secondaries
     QByteArray m_folded;
 };

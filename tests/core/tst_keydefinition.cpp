@@ -121,6 +121,17 @@ void tst_KeyDefinition::longEntries()
     const QString thaiWords = u"\u0E40\u0E01\u0E21\u0E02\u0E32"_s.repeated(8000);
     QCOMPARE_LT(thai.key(thaiWords), thai.key(thaiWords + u"\u0E01"_s));
     QCOMPARE_LT(thai.key(thaiWords + u"\u0E40"_s), thai.key(thaiWords + u"\u0E40\u0E01"_s));
+
+    // A hamza above joins Persian ی into a letter that sorts first; it must
+    // still come after the text without it, in a long text as in a short.
+    const CollationKeyMaker persian{QLocale(u"fa_IR"_s)};
+    const QString persianWords = u"\u06A9\u062A\u0627\u0628 "_s.repeated(4000);
+    const QString yeh = u"\u06CC"_s;
+    const QString yehHamza = u"\u06CC\u0654"_s;
+    QCOMPARE_LT(persian.key(persianWords + yeh), persian.key(persianWords + yehHamza));
+    QCOMPARE_LT(persian.key(persianWords + yehHamza),
+                persian.key(persianWords + yeh + u"\u0627"_s));
+    QCOMPARE_LT(persian.key(yehHamza), persian.key(yehHamza + persianWords));
 }
 
 QTEST_APPLESS_MAIN(tst_KeyDefinition)
