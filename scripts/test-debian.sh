@@ -71,11 +71,14 @@ in_root() {
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 ci=0
-in_root bash -c 'cd /root/lexivorn && bash .ci/run' || ci=$?
+# Each line stamped with the time, to see how long each step took.
+in_root bash -c 'cd /root/lexivorn && bash .ci/run 2>&1 |
+    while IFS= read -r line; do printf "%(%T)T %s\n" -1 "$line"; done
+    exit "${PIPESTATUS[0]}"' || ci=$?
 echo "== .ci/run ended with status $ci"
 echo "== report"
 in_root bash -c '
-    cd /root/lexivorn/build
+    cd /root/lexivorn/build || exit 0
     . /etc/os-release; echo "release: $PRETTY_NAME"
     echo "appstreamcli: $(appstreamcli --version 2>&1 | head -n 1)"
     appstreamcli validate --no-net --strict resources/*.metainfo.xml && echo "appstreamcli validate --strict: passed"
