@@ -16,12 +16,18 @@ line in UTF-8, made from the letters ICU lists as the main exemplar set of
 Czech and of Thai (ulocdata_getExemplarSet), so that the sort meets the
 letters written with two characters ("ch") and the Thai leading vowels.
 
+Writes words-fr_CA-32767.txt, words-ar_SA-32767.txt and words-vi_VN-32767.txt
+the same way: French words whose accents are compared from the end, Arabic
+words with the letters a hamza or madda composes (a few written decomposed),
+and Vietnamese syllables with their tone marks.
+
 The same seed always gives the same bytes.
 """
 
 import os
 import random
 import sys
+import unicodedata
 
 SIZES = (1024, 4096, 16384, 32767)
 LONG_LINE_MB = (10, 50)
@@ -130,6 +136,35 @@ def th_word(rng):
     return "".join(syllables)
 
 
+FR_LETTERS = list("abcdefghijlmnopqrstuvxyz")
+FR_ACCENTED = list("àâæçéèêëîïôœùûü")
+# Arabic: the main exemplar letters, the hamza and madda forms among them.
+AR_LETTERS = [chr(c) for c in range(0x0621, 0x063B)] + [chr(c) for c in range(0x0641, 0x064B)]
+VI_INITIALS = ["b", "c", "ch", "d", "đ", "g", "gi", "h", "k", "kh", "l", "m", "n", "ng", "nh",
+               "ph", "qu", "r", "s", "t", "th", "tr", "v", "x", ""]
+VI_VOWELS = list("aăâeêioôơuưy")
+VI_FINALS = ["", "", "c", "ch", "m", "n", "ng", "nh", "p", "t", "i", "o", "u"]
+VI_TONES = ["", "\u0300", "\u0301", "\u0303", "\u0309", "\u0323"]
+
+
+def fr_word(rng):
+    letters = [rng.choice(FR_ACCENTED) if rng.random() < 0.12 else rng.choice(FR_LETTERS)
+               for _ in range(rng.randint(2, 10))]
+    w = "".join(letters)
+    return w.capitalize() if rng.random() < 0.2 else w
+
+
+def ar_word(rng):
+    w = "".join(rng.choice(AR_LETTERS) for _ in range(rng.randint(2, 7)))
+    return unicodedata.normalize("NFD", w) if rng.random() < 0.05 else w
+
+
+def vi_word(rng):
+    syllable = rng.choice(VI_INITIALS) + rng.choice(VI_VOWELS) + rng.choice(VI_TONES)
+    syllable = unicodedata.normalize("NFC", syllable) + rng.choice(VI_FINALS)
+    return syllable.capitalize() if rng.random() < 0.15 else syllable
+
+
 def word_lines(rng, count, make_word):
     out = []
     for _ in range(count):
@@ -165,7 +200,8 @@ def main():
         data = data[:cut] + b"-" * (size - cut)
         with open(os.path.join(outdir, f"long-line-{mb}MB.txt"), "wb") as f:
             f.write(data)
-    for locale, make_word in (("cs_CZ", cs_word), ("th_TH", th_word)):
+    for locale, make_word in (("cs_CZ", cs_word), ("th_TH", th_word), ("fr_CA", fr_word),
+                              ("ar_SA", ar_word), ("vi_VN", vi_word)):
         rng = random.Random(seed)
         data = b"".join(text.encode("utf-8") + b"\r\n"
                         for text in word_lines(rng, 32767, make_word))
