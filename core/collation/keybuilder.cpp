@@ -22,7 +22,7 @@ namespace collation {
 // sorts before the same text followed by ignorable characters (NUL, soft
 // hyphen). Under C the key is the folded text alone.
 //
-// The locale's own order is overruled in two places:
+// The locale's own order is overruled in these places:
 //   - A text that ends in the beginning of a contraction whose completion
 //     sorts before it, such as a Thai leading vowel, gets the sort key of
 //     its lowest continuation, so that it sorts just before the texts that
@@ -30,19 +30,20 @@ namespace collation {
 //   - A text that begins with a letter or digit the locale gives no weight
 //     (ARABIC TATWEEL), or one below a space, is moved to just above every
 //     text that begins with a space.
+//   - Where a combining mark would join the letter before it into a letter
+//     that sorts lower, without composing one, the text before the mark is
+//     keyed on its own and the rest after it, from that letter on, so the
+//     text sorts right after its beginning. A long text has ICU's lowest
+//     weight (U+FFFE) put there instead, which sorts it after its beginning
+//     too.
+//   - Where the locale compares accents from the end, those of the last
+//     letter count in the order written, so that a mark added after a mark
+//     extends the key.
 //
 // A long text's sort key is built chunk by chunk, each chunk ending between
 // two code points no contraction joins: the primaries of every chunk come
 // first, then their secondaries (from the last chunk back, where the locale
 // compares accents from the end).
-//
-// A combining mark never moves a text before the text without it: where
-// the mark would join the letter before it into a letter that sorts lower,
-// without composing one, the text before the mark is keyed on its own and
-// the rest after it, from that letter on, so the text sorts right after its
-// beginning. A long text has ICU's lowest weight (U+FFFE) put there instead,
-// which sorts it after its beginning too. Where the locale compares
-// accents from the end, those of the last letter count in the order written.
 
 KeyBuilder::KeyBuilder(const QLocale &locale)
     : m_collation(locale.language() == QLocale::C ? nullptr : LocaleCollation::open(locale))
