@@ -23,6 +23,8 @@ test=(
     xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
     # checks on what `make install` and `make package` place
     desktop-file-utils appstream
+    # which program a desktop opens text files with, after installing
+    xdg-utils libglib2.0-bin
     # the fuzz run of the suite and the package check
     "${fuzz[@]}" "${package[@]}" lintian
     locales
