@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "appinfo.h"
+#include "cutofftooltip.h"
 #include "dialogsettings.h"
 #include "entrylistmodel.h"
 #include "filedroptarget.h"
@@ -77,6 +78,9 @@ void Form1::createList()
     m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_listView->setTextElideMode(Qt::ElideNone);
     m_listView->setWordWrap(false);
+    // Long entries are cut off at the right edge; their rows show the
+    // entry's start as a tooltip instead.
+    m_listView->setItemDelegate(new CutOffToolTip(m_listView));
     m_listView->setGeometry(twipsToPixelsX(this, 120), twipsToPixelsY(this, 120),
                             twipsToPixelsX(this, 7695), twipsToPixelsY(this, 4890));
     setCentralWidget(client);
