@@ -12,6 +12,8 @@ set -euo pipefail
 
 build=(
     g++ cmake ninja-build pkg-config qt6-base-dev libicu-dev
+    # the window states X11 taskbars read
+    libxcb1-dev
     # fonts standing in for Arial
     fonts-liberation
 )

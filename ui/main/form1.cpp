@@ -10,6 +10,7 @@
 #include "menubarlook.h"
 #include "module1.h"
 #include "statuspanels.h"
+#include "taskbarstate.h"
 #include "twips.h"
 #include "windowkeeper.h"
 
@@ -47,6 +48,7 @@ Form1::Form1(HostUi &host, QWidget *parent)
     // no taskbar button to bring it back by.
     centreOnScreen(this);
     keepWindowNormal(this);
+    keepOffTaskbar(this);
     // Files dropped from a file manager open as if chosen in the dialog.
     connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
