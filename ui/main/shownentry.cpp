@@ -1,7 +1,5 @@
 #include "shownentry.h"
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // A mark for each character that ends a line in a text layout, or that
@@ -9,19 +7,25 @@ namespace {
 QStringView markFor(char16_t character)
 {
     switch (character) {
+    // Marks the list's own font has, as the control pictures (␊, ␍) and
+    // arrows such as ↵ are not in it: a mark drawn from another font would
+    // make every row taller. A line end shows as the pilcrow that word
+    // processors show; the rarer ones, and the direction controls, as their
+    // abbreviations.
     case u'\n':
-        return u"\u240A"; // ␊
-    case u'\v':
-        return u"\u240B"; // ␋
-    case u'\f':
-        return u"\u240C"; // ␌
-    case u'\r':
-        return u"\u240D"; // ␍
-    case u'\u0085': // next line
-    case u'\u2028': // line separator
-        return u"\u2424"; // ␤
-    case u'\u2029': // paragraph separator
         return u"\u00B6"; // ¶
+    case u'\r':
+        return u"‹CR›";
+    case u'\v':
+        return u"‹VT›";
+    case u'\f':
+        return u"‹FF›";
+    case u'\u0085':
+        return u"‹NEL›";
+    case u'\u2028':
+        return u"‹LS›";
+    case u'\u2029':
+        return u"‹PS›";
     case u'\u202A':
         return u"‹LRE›";
     case u'\u202B':

@@ -137,7 +137,7 @@ void tst_Form1::entryRows_data()
     QTest::addColumn<QString>("toolTip"); // empty where the row shows the entry whole
 
     QTest::newRow("line ends inside an entry drawn as marks, one line high")
-            << QByteArray("pear\napple\nbanana") << u"pear␊apple␊banana"_s << QString();
+            << QByteArray("pear\napple\nbanana") << u"pear¶apple¶banana"_s << QString();
     QTest::newRow("bidirectional controls drawn as marks, nothing reordered")
             << QByteArray("c \u202Etxt.exe\u202C \u2067x y\u2069")
             << u"c ‹RLO›txt.exe‹PDF› ‹RLI›x y‹PDI›"_s << QString();
