@@ -9,15 +9,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool isCutOff(const QStyleOptionViewItem &item, const QWidget *view)
+bool isCutOff(const QStyleOptionViewItem &item, const QAbstractItemView *view)
 {
     const QStyle *style = view ? view->style() : nullptr;
     if (!style)
         return false;
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
+    // A row is as wide as its longest entry; the view shows what of it fits.
+    const QRect shown = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view)
+                                .intersected(view->viewport()->rect());
     // The style keeps this margin on either side of an item's text.
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    return item.fontMetrics.horizontalAdvance(item.text) > textRect.width() - 2 * margin;
+    return item.fontMetrics.horizontalAdvance(item.text) > shown.width() - 2 * margin;
 }
 
 } // namespace

@@ -132,7 +132,9 @@ void tst_Form1::windowLook()
 
 void tst_Form1::entryRows_data()
 {
-    QTest::addColumn<QByteArray>("entry"); // one entry, in a list with a short one
+    // One entry, last in a list with a short one: the view sizes every row
+    // by its last.
+    QTest::addColumn<QByteArray>("entry");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("toolTip"); // empty where the row shows the entry whole
 
@@ -154,11 +156,10 @@ void tst_Form1::entryRows()
     QFETCH(QString, shown);
     QFETCH(QString, toolTip);
 
-    QVERIFY(m_form->List1().addFile(writeFile(u"list.txt"_s, entry + "\r\nzzz\r\n")).ok());
-    const qint16 position = m_form->List1().entries().Item(0) == entry ? 0 : 1;
-    QCOMPARE(m_form->List1().entries().Item(position), entry);
+    QVERIFY(m_form->List1().addFile(writeFile(u"list.txt"_s, entry + "\r\na\r\n")).ok());
+    QCOMPARE(m_form->List1().entries().Item(1), entry);
     QListView *list = m_form->findChild<QListView *>(u"List1"_s);
-    const QModelIndex row = list->model()->index(position, 0);
+    const QModelIndex row = list->model()->index(1, 0);
     QCOMPARE(row.data().toString(), shown);
     QVERIFY(list->visualRect(row).height() < 2 * list->fontMetrics().height());
 
