@@ -6,6 +6,7 @@
 #   bench    build, plus hyperfine; generates the locales below
 #   fuzz     build, plus clang and its fuzzer runtime
 #   package  build, plus the Debian packaging tools
+#   debian   debootstrap alone, for `make test-debian` (give it on its own)
 # Does nothing when everything is already there; otherwise runs apt-get
 # non-interactively, as root or through sudo.
 set -euo pipefail
@@ -17,7 +18,8 @@ build=(
     # fonts standing in for Arial
     fonts-liberation
 )
-fuzz=(clang libclang-rt-14-dev)
+# Unversioned, so that each release's default clang gets its own runtime.
+fuzz=(clang libclang-rt-dev)
 package=(dpkg-dev file)
 test=(
     clang-format
@@ -32,6 +34,7 @@ test=(
     locales
 )
 bench=(hyperfine python3 locales)
+debian=(debootstrap)
 
 (($#)) || set -- build
 packages=("${build[@]}")
@@ -43,8 +46,9 @@ for group in "$@"; do
         bench) packages+=("${bench[@]}") gen_locales=1 ;;
         fuzz) packages+=("${fuzz[@]}") ;;
         package) packages+=("${package[@]}") ;;
+        debian) packages=("${debian[@]}") ;;
         *)
-            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package)" >&2
+            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package, debian)" >&2
             exit 2
             ;;
     esac
@@ -69,7 +73,7 @@ if ((${#missing[@]})); then
     fi
     export DEBIAN_FRONTEND=noninteractive
     "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
 
 ((gen_locales)) || exit 0

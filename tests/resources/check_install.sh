@@ -48,10 +48,11 @@ fail() {
 }
 
 # The program answers these before it loads a platform plugin: with xcb
-# asked for and no display, loading one would abort the program.
+# asked for and no display, loading one would abort the program. Under the C
+# locale, as on a bare system, they say nothing more than asked.
 check_program() {
     local program=$1 out status
-    local run=(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$program")
+    local run=(env -u DISPLAY -u WAYLAND_DISPLAY -u LANG LC_ALL=C QT_QPA_PLATFORM=xcb "$program")
     status=0
     out=$("${run[@]}" --help 2>&1) || status=$?
     ((status == 0)) && grep -q '^Usage: .*\[FILE\.\.\.\]$' <<<"$out" ||

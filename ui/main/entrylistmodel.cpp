@@ -20,7 +20,7 @@ constexpr qsizetype ToolTipCharacters = 400;
 
 QString shownText(const QByteArray &entry)
 {
-    return markedForDisplay(decodeEntryStart(entry, MaxShownCharacters));
+    return markedForDisplay(core::decodeEntryStart(entry, MaxShownCharacters));
 }
 
 } // namespace
@@ -29,12 +29,12 @@ EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
 
-FileResult EntryListModel::addFile(const QString &fileName)
+listfile::FileResult EntryListModel::addFile(const QString &fileName)
 {
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    FileResult result = ReadListFile(fileName, m_entries);
+    listfile::FileResult result = listfile::ReadListFile(fileName, m_entries);
     m_shownLongEntries.clear();
     endResetModel();
     if (result.ok())
@@ -54,7 +54,7 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
         return {};
     const QByteArray &entry = m_entries.Item(qint16(index.row()));
     if (role == Qt::ToolTipRole) {
-        QString start = decodeEntryStart(entry, ToolTipCharacters + 1);
+        QString start = core::decodeEntryStart(entry, ToolTipCharacters + 1);
         if (start.size() > ToolTipCharacters) {
             start.truncate(ToolTipCharacters);
             start += u'\u2026';
