@@ -13,6 +13,8 @@ set -euo pipefail
 
 build=(
     g++ cmake ninja-build pkg-config qt6-base-dev libicu-dev
+    # the window states X11 taskbars read
+    libxcb1-dev
     # fonts standing in for Arial
     fonts-liberation
 )
@@ -25,6 +27,8 @@ test=(
     xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
     # checks on what `make install` and `make package` place
     desktop-file-utils appstream
+    # which program a desktop opens text files with, after installing
+    xdg-utils libglib2.0-bin
     # the fuzz run of the suite and the package check
     "${fuzz[@]}" "${package[@]}" lintian
     locales
