@@ -19,12 +19,24 @@ EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
 
+EntryList &EntryListModel::list() const
+{
+    if (!m_entries)
+        m_entries = std::make_unique<EntryList>();
+    return *m_entries;
+}
+
+const EntryList &EntryListModel::entries() const
+{
+    return list();
+}
+
 FileResult EntryListModel::addFile(const QString &fileName)
 {
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    FileResult result = ReadListFile(fileName, m_entries);
+    FileResult result = ReadListFile(fileName, list());
     m_shownLongEntries.clear();
     endResetModel();
     if (result.ok())
@@ -34,14 +46,14 @@ FileResult EntryListModel::addFile(const QString &fileName)
 
 int EntryListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_entries.Count();
+    return parent.isValid() || !m_entries ? 0 : m_entries->Count();
 }
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const QByteArray &entry = m_entries.Item(qint16(index.row()));
+    const QByteArray &entry = m_entries->Item(qint16(index.row()));
     if (entry.size() < LongEntryBytes)
         return decodeEntryStart(entry, MaxShownCharacters);
     auto shown = m_shownLongEntries.constFind(index.row());
