@@ -25,7 +25,7 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QList<QByteArray> itemsOf(const EntryList &list)
+inline QList<QByteArray> itemsOf(const core::EntryList &list)
 {
     QList<QByteArray> items;
     for (qint16 i = 0; i < list.Count(); ++i)

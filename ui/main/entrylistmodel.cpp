@@ -19,24 +19,24 @@ EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
 
-EntryList &EntryListModel::list() const
+core::EntryList &EntryListModel::list() const
 {
     if (!m_entries)
-        m_entries = std::make_unique<EntryList>();
+        m_entries = std::make_unique<core::EntryList>();
     return *m_entries;
 }
 
-const EntryList &EntryListModel::entries() const
+const core::EntryList &EntryListModel::entries() const
 {
     return list();
 }
 
-FileResult EntryListModel::addFile(const QString &fileName)
+listfile::FileResult EntryListModel::addFile(const QString &fileName)
 {
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    FileResult result = ReadListFile(fileName, list());
+    listfile::FileResult result = listfile::ReadListFile(fileName, list());
     m_shownLongEntries.clear();
     endResetModel();
     if (result.ok())
@@ -55,9 +55,10 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
         return {};
     const QByteArray &entry = m_entries->Item(qint16(index.row()));
     if (entry.size() < LongEntryBytes)
-        return decodeEntryStart(entry, MaxShownCharacters);
+        return core::decodeEntryStart(entry, MaxShownCharacters);
     auto shown = m_shownLongEntries.constFind(index.row());
     if (shown == m_shownLongEntries.cend())
-        shown = m_shownLongEntries.insert(index.row(), decodeEntryStart(entry, MaxShownCharacters));
+        shown = m_shownLongEntries.insert(index.row(),
+                                          core::decodeEntryStart(entry, MaxShownCharacters));
     return *shown;
 }

@@ -20,10 +20,10 @@ public:
     explicit EntryListModel(QObject *parent = nullptr);
 
     // The list; made on first use, see m_entries.
-    const EntryList &entries() const;
+    const core::EntryList &entries() const;
 
-    // Reads a list file into the list (see ReadListFile).
-    FileResult addFile(const QString &fileName);
+    // Reads a list file into the list (see listfile::ReadListFile).
+    listfile::FileResult addFile(const QString &fileName);
     // The last file addFile() read in full.
     const QString &lastFileRead() const { return m_lastFileRead; }
 
@@ -31,11 +31,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    EntryList &list() const;
+    core::EntryList &list() const;
 
     // Making a list opens the locale's collator, which an empty window does
     // not need: the first file read, or the first question asked, makes it.
-    mutable std::unique_ptr<EntryList> m_entries;
+    mutable std::unique_ptr<core::EntryList> m_entries;
     // What rows of long entries show, by row; rows move when a file is read.
     mutable QHash<int, QString> m_shownLongEntries;
     QString m_lastFileRead;

@@ -127,7 +127,7 @@ void Form1::setFixedClientSize()
     setFixedSize(width, menuBar()->heightForWidth(width) + height);
 }
 
-void Form1::reportFileError(const QString &what, const FileResult &result)
+void Form1::reportFileError(const QString &what, const listfile::FileResult &result)
 {
     // A file refused for want of room in the list was read, but not added.
     const QString headline = result.isListFull() ? u"Could not add the file"_s : what;
@@ -167,7 +167,7 @@ void Form1::openFile(const QString &fileName)
     const QScopedValueRollback opening(m_opening, true);
     hide();
     showProgressWindow();
-    const FileResult result = m_list->addFile(fileName);
+    const listfile::FileResult result = m_list->addFile(fileName);
     // Lines read before a failure stay in the list, so the count is shown
     // either way.
     m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
@@ -230,7 +230,7 @@ QString Form1::saveListAs()
     const QString fileName = m_saveDialog.ChosenName();
     if (fileName.isEmpty())
         return {};
-    const FileResult result = WriteListFile(fileName, m_list->entries());
+    const listfile::FileResult result = listfile::WriteListFile(fileName, m_list->entries());
     if (result.ok())
         m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
     else

@@ -6,7 +6,9 @@
 #include <QPointer>
 
 class EntryListModel;
+namespace listfile {
 class FileResult;
+}
 class Form2;
 class HostUi;
 class QListView;
@@ -54,7 +56,7 @@ private:
     void openNextWaitingFile();
     void showProgressWindow();
     // An "Error" message naming the file and the reason.
-    void reportFileError(const QString &what, const FileResult &result);
+    void reportFileError(const QString &what, const listfile::FileResult &result);
 
     HostUi &m_host;
     EntryListModel *m_list = nullptr;
