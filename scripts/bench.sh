@@ -86,19 +86,36 @@ timed --warmup 1 --runs 3 --export-json "$work/wide.json" \
     -n "lexivorn en_US" "$(cmd lexivorn en_US "$wide")" -n "sort en_US" "$(cmd sort en_US "$wide")" \
     -n "lexivorn C" "$(cmd lexivorn C "$wide")" -n "sort C" "$(cmd sort C "$wide")"
 
+# The window probes need the windows library; without them the rest still runs.
+windows=yes
+for tool in "$startup_probe" "$bare_probe" "$open_probe"; do
+    [[ -x $tool ]] || { echo "bench.sh: $tool is missing; window figures skipped" >&2; windows=; }
+done
+
+# The windows run on Qt's offscreen platform: it sends expose events and
+# paints into memory as a screen would, with no display server to start or
+# to add noise. A probe whose window never paints fails after 10 s.
+mkdir -m 700 "$work/runtime"
+ui_env="env LC_ALL=en_US.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/runtime"
+
 # Instructions of the whole process, dynamic loading included, as callgrind
 # counts them: steady where times on a shared machine are not.
 # "name<TAB>instructions".
 if command -v valgrind >/dev/null; then
-    echo "== 32767 short lines: instructions under callgrind"
-    # count NAME env LC_ALL=... COMMAND...: the setting goes before valgrind,
-    # which follows no exec.
+    echo "== Instructions under callgrind: 32767 short lines, and the window start-ups"
+    # count NAME [env SETTING...] COMMAND...: the settings go before
+    # valgrind, which follows no exec.
     count() {
-        local name=$1 setting=$3
-        shift 3
-        env "$setting" valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
-            --log-file="$work/callgrind.log" "$@" >/dev/null ||
-            { cat "$work/callgrind.log" >&2; exit 1; }
+        local name=$1 settings=()
+        shift
+        [[ $1 == env ]] && shift
+        while [[ $1 == *=* ]]; do
+            settings+=("$1")
+            shift
+        done
+        env "${settings[@]}" valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" \
+            --log-file="$work/callgrind.log" "$@" >/dev/null 2>"$work/callgrind.err" ||
+            { cat "$work/callgrind.log" "$work/callgrind.err" >&2; exit 1; }
         local n
         n=$(sed -n 's/^totals: *//p' "$work/callgrind.out")
         [[ $n ]] || { echo "bench.sh: no count from callgrind for $name" >&2; exit 1; }
@@ -113,22 +130,17 @@ if command -v valgrind >/dev/null; then
             count "$what $locale" $(cmd "$what" "$locale" "$file")
         done
     done
+    if [[ $windows ]]; then
+        # shellcheck disable=SC2086 # the settings are split into their words
+        count "lexivorn start-up" $ui_env "$startup_probe"
+        # shellcheck disable=SC2086
+        count "bare QMainWindow" $ui_env "$bare_probe"
+    fi
     echo
 else
     echo "bench.sh: valgrind is missing; instruction counts skipped" >&2
 fi
 
-# The window probes need the windows library; without them the rest still runs.
-windows=yes
-for tool in "$startup_probe" "$bare_probe" "$open_probe"; do
-    [[ -x $tool ]] || { echo "bench.sh: $tool is missing; window figures skipped" >&2; windows=; }
-done
-
-# The windows run on Qt's offscreen platform: it sends expose events and
-# paints into memory as a screen would, with no display server to start or
-# to add noise. A probe whose window never paints fails after 10 s.
-mkdir -m 700 "$work/runtime"
-ui_env="env LC_ALL=en_US.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/runtime"
 if [[ $windows ]]; then
     echo "== Start-up to the first painted main window (offscreen)"
     timed --warmup 3 --min-runs 30 --export-json "$work/startup.json" \
