@@ -180,8 +180,11 @@ for mb in 10 50 300; do
     done
 done
 if [[ $windows ]]; then
+    # shellcheck disable=SC2086 # the settings are split into their words
     peak "lexivorn start-up" $ui_env "$startup_probe"
+    # shellcheck disable=SC2086
     peak "bare QMainWindow" $ui_env "$bare_probe"
+    # shellcheck disable=SC2086
     peak "lexivorn Open" $ui_env "$open_probe" "$short"
 fi
 echo
