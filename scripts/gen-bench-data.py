@@ -16,22 +16,22 @@ same phrases with LF line ends, as a log file has them, which makes each file
 one long entry.
 
 Writes words-LOCALE-32767.txt for cs_CZ, th_TH, fr_CA, ar_SA and vi_VN: one
-to three words a line in UTF-8, made from the letters ICU lists as the main
-exemplar set of the language (ulocdata_getExemplarSet), so that the sort meets
-the letters written with two characters (Czech "ch"), the Thai leading
-vowels, French accents, Arabic letters with hamza and Vietnamese vowels with
-a tone mark.
+to three words a line in UTF-8. Czech and Thai words are made from the letters
+ICU lists as the main exemplar set of the language (ulocdata_getExemplarSet),
+so that the sort meets the letters written with two characters ("ch") and the
+Thai leading vowels; French words have accents compared from the end, Arabic
+words the letters a hamza or madda composes (a few written decomposed), and
+Vietnamese syllables their tone marks.
 
 The same seed always gives the same bytes. Files already written by this
 version of the script with the same seed are kept, not written again.
 """
 
 import hashlib
-import unicodedata
-
 import os
 import random
 import sys
+import unicodedata
 
 SIZES = (1024, 4096, 16384, 32767)
 LONG_LINE_MB = (10, 50, 300)
@@ -145,35 +145,33 @@ def th_word(rng):
     return "".join(syllables)
 
 
-# French: a-z and the accented letters; the order of accents counts from the
-# end of a word in Canadian French.
-FR_LETTERS = list("abcdefghijklmnopqrstuvwxyzàâæçéèêëîïôœùûüÿ")
-FR_VOWELS = set("aeiouyàâæéèêëîïôœùûüÿ")
-# Arabic: the letters U+0621-063A and U+0641-064A, hamza forms among them.
+FR_LETTERS = list("abcdefghijlmnopqrstuvxyz")
+FR_ACCENTED = list("àâæçéèêëîïôœùûü")
+# Arabic: the main exemplar letters, the hamza and madda forms among them.
 AR_LETTERS = [chr(c) for c in range(0x0621, 0x063B)] + [chr(c) for c in range(0x0641, 0x064B)]
-# Vietnamese: the base vowels with each of the five tone marks or none, and
-# the consonants, two- and three-letter ones included.
-VI_VOWELS = [unicodedata.normalize("NFC", v + t) for v in "aăâeêioôơuưy"
-             for t in ("", "\u0300", "\u0309", "\u0303", "\u0301", "\u0323")]
-VI_CONSONANTS = list("bcdđghklmnpqrstvx") + ["ch", "gh", "gi", "kh", "ng", "ngh", "nh", "ph",
-                                               "qu", "th", "tr"]
+VI_INITIALS = ["b", "c", "ch", "d", "đ", "g", "gi", "h", "k", "kh", "l", "m", "n", "ng", "nh",
+               "ph", "qu", "r", "s", "t", "th", "tr", "v", "x", ""]
+VI_VOWELS = list("aăâeêioôơuưy")
+VI_FINALS = ["", "", "c", "ch", "m", "n", "ng", "nh", "p", "t", "i", "o", "u"]
+VI_TONES = ["", "\u0300", "\u0301", "\u0303", "\u0309", "\u0323"]
 
 
 def fr_word(rng):
-    return alternating_word(rng, FR_LETTERS, FR_VOWELS)
+    letters = [rng.choice(FR_ACCENTED) if rng.random() < 0.12 else rng.choice(FR_LETTERS)
+               for _ in range(rng.randint(2, 10))]
+    w = "".join(letters)
+    return w.capitalize() if rng.random() < 0.2 else w
 
 
 def ar_word(rng):
-    return "".join(rng.choice(AR_LETTERS) for _ in range(rng.randint(2, 7)))
+    w = "".join(rng.choice(AR_LETTERS) for _ in range(rng.randint(2, 7)))
+    return unicodedata.normalize("NFD", w) if rng.random() < 0.05 else w
 
 
 def vi_word(rng):
-    # One syllable: a consonant or none, a toned vowel, maybe a final.
-    s = rng.choice(VI_CONSONANTS) if rng.random() < 0.85 else ""
-    s += rng.choice(VI_VOWELS)
-    if rng.random() < 0.4:
-        s += rng.choice(["c", "ch", "m", "n", "ng", "nh", "p", "t", "i", "o", "u", "y"])
-    return s.capitalize() if rng.random() < 0.15 else s
+    syllable = rng.choice(VI_INITIALS) + rng.choice(VI_VOWELS) + rng.choice(VI_TONES)
+    syllable = unicodedata.normalize("NFC", syllable) + rng.choice(VI_FINALS)
+    return syllable.capitalize() if rng.random() < 0.15 else syllable
 
 
 WORD_LOCALES = (("cs_CZ", cs_word), ("th_TH", th_word), ("fr_CA", fr_word), ("ar_SA", ar_word),

@@ -1,6 +1,7 @@
 #include "entrylistmodel.h"
 
 #include "entrytext.h"
+#include "shownentry.h"
 
 namespace {
 
@@ -12,6 +13,15 @@ constexpr qsizetype MaxShownCharacters = 4096;
 // Whether an entry is UTF-8 depends on all of its bytes, so showing even the
 // start of an entry reads it whole. What longer entries show is kept.
 constexpr qsizetype LongEntryBytes = 64 * 1024;
+
+// A tooltip shows the start of an entry that its row cuts off, enough to
+// read it by without growing past the screen.
+constexpr qsizetype ToolTipCharacters = 400;
+
+QString shownText(const QByteArray &entry)
+{
+    return markedForDisplay(core::decodeEntryStart(entry, MaxShownCharacters));
+}
 
 } // namespace
 
@@ -51,14 +61,22 @@ int EntryListModel::rowCount(const QModelIndex &parent) const
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const QByteArray &entry = m_entries->Item(qint16(index.row()));
+    if (role == Qt::ToolTipRole) {
+        QString start = core::decodeEntryStart(entry, ToolTipCharacters + 1);
+        if (start.size() > ToolTipCharacters) {
+            start.truncate(ToolTipCharacters);
+            start += u'\u2026';
+        }
+        return markedForDisplay(start);
+    }
     if (entry.size() < LongEntryBytes)
-        return core::decodeEntryStart(entry, MaxShownCharacters);
+        return shownText(entry);
     auto shown = m_shownLongEntries.constFind(index.row());
     if (shown == m_shownLongEntries.cend())
-        shown = m_shownLongEntries.insert(index.row(),
-                                          core::decodeEntryStart(entry, MaxShownCharacters));
+        shown = m_shownLongEntries.insert(index.row(), shownText(entry));
     return *shown;
 }

@@ -105,11 +105,20 @@ static QString minutesTimeFormat(const QLocale &locale)
     return kept;
 }
 
+// The locale's short date format with the year in four digits ("7/12/2005"
+// under U.S. English): some locales shorten the year to two, which says
+// neither the century nor, in day-first orders, which number is the year.
+static QString fourDigitYearDateFormat(const QLocale &locale)
+{
+    static const QRegularExpression twoDigitYear(u"(?<!y)yy(?!y)"_s);
+    return locale.dateFormat(QLocale::ShortFormat).replace(twoDigitYear, u"yyyy"_s);
+}
+
 void StatusPanels::refreshClock()
 {
     const QLocale locale;
     setPanelText(3, locale.toString(QTime::currentTime(), minutesTimeFormat(locale)));
-    setPanelText(4, locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+    setPanelText(4, locale.toString(QDate::currentDate(), fourDigitYearDateFormat(locale)));
     // Wake just past the next minute boundary rather than polling: the
     // panels show hours and minutes, so nothing changes in between.
     const int msecsIntoMinute = QTime::currentTime().msecsSinceStartOfDay() % 60'000;
