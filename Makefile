@@ -1,13 +1,16 @@
 # Lexivorn: `make run` and `make test` do all the set-up on a fresh Debian
-# machine. Everything builds into $(BUILD); executables land in $(BUILD)/bin.
+# machine (before make is there: `sh make.sh run`, `sh make.sh test`).
+# Everything builds into $(BUILD); executables land in $(BUILD)/bin.
 # Each command installs only the packages it needs (scripts/install-deps.sh).
 
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
+SUITE      ?= trixie
 
-.PHONY: all deps configure build run test format-check bench fuzz package install uninstall clean
+.PHONY: all deps configure build run test format-check bench fuzz package install uninstall clean \
+	test-debian
 
 all: build
 
@@ -18,17 +21,26 @@ test format-check: DEPS = test
 bench: DEPS = bench
 fuzz: DEPS = fuzz
 package: DEPS = package
+test-debian: DEPS = debian
+
+# The tests are configured where they are built; `make run` and
+# `make package` need none of their tools.
+TESTS = ON
+run package: TESTS = OFF
 
 deps:
 	@bash scripts/install-deps.sh $(DEPS)
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DLEXIVORN_BUILD_TESTS=$(TESTS) $(CMAKE_ARGS)
 
 build: configure
 	@cmake --build $(BUILD)
 
-run: build
+# The program and the libraries it links, no test or bench tool.
+run: configure
+	@cmake --build $(BUILD) --target lexivorn
 	@$(BUILD)/bin/lexivorn
 
 test: build format-check
@@ -48,10 +60,19 @@ fuzz: deps
 package: build
 	@cd $(BUILD) && cpack -G DEB
 
+# The committed tree's `make test` in a fresh minimal Debian root, as on a
+# bare machine: SUITE=trixie or SUITE=bookworm. Takes about 40 minutes.
+test-debian: deps
+	@bash scripts/test-debian.sh $(SUITE)
+
+# Installs what `make run` or `make build` built, and builds nothing: run as
+# root, a build would leave files in $(BUILD) that only root can change.
 # Honours DESTDIR, as in `make install DESTDIR=/tmp/stage`. Keeps its own
 # list of the files it placed: CMake's install_manifest.txt leaves DESTDIR
 # out, and every later install, the tests' own included, overwrites it.
-install: build
+install:
+	@test -x $(BUILD)/bin/lexivorn -a -f $(BUILD)/cmake_install.cmake || \
+		{ echo "make install: Lexivorn is not built in $(BUILD); build it first with make run or make build" >&2; exit 1; }
 	@cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local) >$(BUILD)/install.log || \
 		{ cat $(BUILD)/install.log; exit 1; }
 	@cat $(BUILD)/install.log

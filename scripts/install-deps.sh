@@ -3,19 +3,23 @@
 # usage: bash scripts/install-deps.sh GROUP...
 #   build    compiler, CMake, Ninja, Qt, ICU and the fonts: build and run
 #   test     build, plus the test tools; generates the locales below
-#   bench    build, plus hyperfine; generates the locales below
+#   bench    build, plus hyperfine and valgrind; generates the locales below
 #   fuzz     build, plus clang and its fuzzer runtime
 #   package  build, plus the Debian packaging tools
+#   debian   debootstrap alone, for `make test-debian` (give it on its own)
 # Does nothing when everything is already there; otherwise runs apt-get
 # non-interactively, as root or through sudo.
 set -euo pipefail
 
 build=(
     g++ cmake ninja-build pkg-config qt6-base-dev libicu-dev
+    # the window states X11 taskbars read
+    libxcb1-dev
     # fonts standing in for Arial
     fonts-liberation
 )
-fuzz=(clang libclang-rt-14-dev)
+# Unversioned, so that each release's default clang gets its own runtime.
+fuzz=(clang libclang-rt-dev)
 package=(dpkg-dev file)
 test=(
     clang-format
@@ -23,11 +27,15 @@ test=(
     xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
     # checks on what `make install` and `make package` place
     desktop-file-utils appstream
+    # which program a desktop opens text files with, after installing
+    xdg-utils libglib2.0-bin
     # the fuzz run of the suite and the package check
     "${fuzz[@]}" "${package[@]}" lintian
     locales
 )
-bench=(hyperfine python3 locales)
+# valgrind's callgrind counts the instructions of the short-list runs
+bench=(hyperfine valgrind python3 locales)
+debian=(debootstrap)
 
 (($#)) || set -- build
 packages=("${build[@]}")
@@ -39,8 +47,9 @@ for group in "$@"; do
         bench) packages+=("${bench[@]}") gen_locales=1 ;;
         fuzz) packages+=("${fuzz[@]}") ;;
         package) packages+=("${package[@]}") ;;
+        debian) packages=("${debian[@]}") ;;
         *)
-            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package)" >&2
+            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package, debian)" >&2
             exit 2
             ;;
     esac
@@ -65,13 +74,14 @@ if ((${#missing[@]})); then
     fi
     export DEBIAN_FRONTEND=noninteractive
     "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
 
 ((gen_locales)) || exit 0
 
 # Locales the collation tests and benchmarks use.
-want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8 cs_CZ.UTF-8 th_TH.UTF-8)
+want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8 cs_CZ.UTF-8 th_TH.UTF-8
+    fr_CA.UTF-8 ar_SA.UTF-8 vi_VN.UTF-8)
 need_gen=0
 for l in "${want_locales[@]}"; do
     norm=$(echo "${l%%.*}.utf8")

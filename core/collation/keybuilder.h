@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace collation {
 
@@ -44,15 +45,18 @@ private:
     template<typename Source> qsizetype headEnd(const Source &source, qsizetype codePoints);
     template<typename Source> void appendFromIcu(const Source &source, QByteArray &keys);
     void checkWrittenKeys();
+    template<typename Source, typename F> void forEachPiece(const Source &source, F f);
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);
+    void appendChunkSecondaries(QByteArray &keys);
+    void startSegment(QByteArray &keys);
     template<typename Source> void appendFolded(const Source &source, QByteArray &keys);
     template<typename Source>
     void moveAboveSpaces(const Source &source, QByteArray &keys, qsizetype start);
 
     std::unique_ptr<LocaleCollation> m_collation;
     PieceTable m_pieces;
-    SimpleKeys m_simple{m_pieces};
+    SimpleKeys m_simple{m_pieces, m_collation && m_collation->backwardSecondaries()};
     ReferenceKey m_reference;
     bool m_writtenKeysChecked = false;
     bool m_writesKeys = true;
@@ -60,6 +64,7 @@ private:
     std::u16string m_units;
     QByteArray m_chunkKey;
     QByteArray m_secondaries;
+    std::vector<qsizetype> m_chunkEnds; // in m_secondaries
 };
 
 } // namespace collation

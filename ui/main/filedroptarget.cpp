@@ -7,6 +7,14 @@
 
 namespace {
 
+// The files are only read: the program they came from must never take the
+// drop for a move, and delete them.
+void acceptAsCopy(QDropEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
 QStringList localFiles(const QMimeData *data)
 {
     QStringList fileNames;
@@ -35,20 +43,20 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        if (localFiles(drag->mimeData()).isEmpty())
+        if (localFiles(drag->mimeData()).isEmpty() || !(drag->possibleActions() & Qt::CopyAction))
             drag->ignore();
         else
-            drag->acceptProposedAction();
+            acceptAsCopy(drag);
         return true;
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         const QStringList fileNames = localFiles(drop->mimeData());
-        if (fileNames.isEmpty()) {
+        if (fileNames.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
             drop->ignore();
             return true;
         }
-        drop->acceptProposedAction();
+        acceptAsCopy(drop);
         emit filesDropped(fileNames);
         return true;
     }

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "appinfo.h"
+#include "cutofftooltip.h"
 #include "dialogsettings.h"
 #include "entrylistmodel.h"
 #include "filedroptarget.h"
@@ -9,6 +10,7 @@
 #include "menubarlook.h"
 #include "module1.h"
 #include "statuspanels.h"
+#include "taskbarstate.h"
 #include "twips.h"
 #include "windowkeeper.h"
 
@@ -46,6 +48,7 @@ Form1::Form1(HostUi &host, QWidget *parent)
     // no taskbar button to bring it back by.
     centreOnScreen(this);
     keepWindowNormal(this);
+    keepOffTaskbar(this);
     // Files dropped from a file manager open as if chosen in the dialog.
     connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
@@ -77,6 +80,9 @@ void Form1::createList()
     m_listView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_listView->setTextElideMode(Qt::ElideNone);
     m_listView->setWordWrap(false);
+    // Long entries are cut off at the right edge; their rows show the
+    // entry's start as a tooltip instead.
+    m_listView->setItemDelegate(new CutOffToolTip(m_listView));
     m_listView->setGeometry(twipsToPixelsX(this, 120), twipsToPixelsY(this, 120),
                             twipsToPixelsX(this, 7695), twipsToPixelsY(this, 4890));
     setCentralWidget(client);

@@ -3,6 +3,7 @@
 #include "form1.h"
 #include "platformchoice.h"
 #include "qthostui.h"
+#include "utf8locale.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     // "File too large" and the save says so.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    replaceCLocaleByCUtf8();
     const CommandLine commandLine = readCommandLine(argc, argv);
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;

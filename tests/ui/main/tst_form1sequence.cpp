@@ -149,12 +149,17 @@ void tst_Form1Sequence::filesFromOutside()
         urls.append(QUrl(u"https://lexivorn.example.org/not-a-file.txt"_s));
         data.setUrls(urls);
         // A drop reaches only the window that took the drag as it entered.
-        QDragEnterEvent enter(QPoint(20, 40), Qt::CopyAction, &data, Qt::LeftButton, {});
+        // Even a drag with Shift held, which asks for a move, drops as a copy:
+        // the files are only read, and their owner must not delete them.
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(QPoint(20, 40), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(m_form.get(), &enter);
         QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(20, 40), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(20, 40), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(m_form.get(), &drop);
         QVERIFY(drop.isAccepted());
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
     };
     const QStringList later = paths.mid(paths.size() - droppedDuringFirst);
     arrive(paths.first(paths.size() - droppedDuringFirst));
