@@ -2,6 +2,8 @@
 
 #include "entrytext.h"
 
+#include <algorithm>
+
 namespace {
 
 // A row shows no more than this many characters: a view cuts long entries
@@ -21,15 +23,30 @@ EntryListModel::EntryListModel(QObject *parent)
 
 FileResult EntryListModel::addFile(const QString &fileName)
 {
+    const QList<FileResult> failures = addFiles({fileName});
+    return failures.isEmpty() ? FileResult::success() : failures.first();
+}
+
+QList<FileResult> EntryListModel::addFiles(const QStringList &fileNames)
+{
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    FileResult result = ReadListFile(fileName, m_entries);
+    const QList<FileResult> failures = ReadListFiles(fileNames, m_entries);
     m_shownLongEntries.clear();
     endResetModel();
-    if (result.ok())
-        m_lastFileRead = fileName;
-    return result;
+    const auto failed = [&failures](const QString &fileName) {
+        return std::any_of(failures.begin(), failures.end(), [&](const FileResult &failure) {
+            return failure.isListFull() || failure.fileName() == fileName;
+        });
+    };
+    for (auto name = fileNames.crbegin(); name != fileNames.crend(); ++name) {
+        if (!failed(*name)) {
+            m_lastFileRead = *name;
+            break;
+        }
+    }
+    return failures;
 }
 
 int EntryListModel::rowCount(const QModelIndex &parent) const

@@ -21,7 +21,9 @@ public:
 
     // Reads a list file into the list (see ReadListFile).
     FileResult addFile(const QString &fileName);
-    // The last file addFile() read in full.
+    // Reads list files into the list as one (see ReadListFiles).
+    QList<FileResult> addFiles(const QStringList &fileNames);
+    // The last file read in full.
     const QString &lastFileRead() const { return m_lastFileRead; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
