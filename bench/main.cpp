@@ -12,6 +12,9 @@
 #include <csignal>
 #include <cstdio>
 
+using core::EntryList;
+using listfile::FileResult;
+
 namespace {
 
 void printFailure(const FileResult &result)
@@ -36,14 +39,14 @@ int main(int argc, char *argv[])
 
     EntryList list;
     for (int i = 2; i < argc; ++i) {
-        const FileResult read = ReadListFile(QFile::decodeName(argv[i]), list);
+        const FileResult read = listfile::ReadListFile(QFile::decodeName(argv[i]), list);
         if (!read.ok()) {
             printFailure(read);
             return 1;
         }
     }
 
-    const FileResult written = WriteListFile(QFile::decodeName(argv[1]), list);
+    const FileResult written = listfile::WriteListFile(QFile::decodeName(argv[1]), list);
     if (!written.ok()) {
         printFailure(written);
         return 1;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+namespace core {
+
 namespace {
 
 bool keyLess(QByteArrayView a, QByteArrayView b)
@@ -142,3 +144,5 @@ bool EntryList::Add(const QList<QByteArray> &entries)
     }
     return true;
 }
+
+} // namespace core

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace core {
+
 // The ordered list of entries. Every entry lands in its ordered place as it
 // is added, so the list is sorted at every moment. Entries that compare equal
 // keep the order they arrived in. Nothing removes an entry.
@@ -18,7 +20,7 @@ public:
     // Counts are signed 16-bit, so the list holds at most this many entries.
     static constexpr qint16 MaxCount = 32767;
 
-    explicit EntryList(const QLocale &locale = collationLocale());
+    explicit EntryList(const QLocale &locale = collation::collationLocale());
 
     // Adds one entry in its ordered place. Returns false, adding nothing,
     // when the list is full.
@@ -49,7 +51,9 @@ private:
     void dropKeysFrom(qsizetype keyAt) noexcept;
     QByteArrayView keyOf(const Entry &entry) const;
 
-    CollationKeyMaker m_keys;
+    collation::CollationKeyMaker m_keys;
     QByteArray m_keyBytes;
     std::vector<Entry> m_entries;
 };
+
+} // namespace core

@@ -8,7 +8,6 @@
 
 #include "collationkey.h"
 #include "entrylist.h"
-#include "entrytext.h"
 #include "listfile.h"
 
 #include <QByteArray>
@@ -24,6 +23,12 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+using collation::CollationKeyMaker;
+using core::EntryList;
+using listfile::FileResult;
+using listfile::ReadListFile;
+using listfile::WriteListFile;
 
 namespace {
 
@@ -126,8 +131,11 @@ QList<QByteArray> ordered(const CollationKeyMaker &keys, const QList<QByteArray>
 {
     std::vector<std::pair<QByteArray, QByteArray>> keyed;
     keyed.reserve(size_t(lines.size()));
-    for (const QByteArray &line : lines)
-        keyed.emplace_back(keys.key(decodeEntry(line)), line);
+    for (const QByteArray &line : lines) {
+        QByteArray key;
+        keys.appendEntryKey(line, key);
+        keyed.emplace_back(key, line);
+    }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     QList<QByteArray> result;

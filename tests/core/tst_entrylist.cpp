@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace core;
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace core;
 
 class tst_EntryText : public QObject
 {

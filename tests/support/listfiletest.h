@@ -31,7 +31,7 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QList<QByteArray> itemsOf(const EntryList &list)
+inline QList<QByteArray> itemsOf(const core::EntryList &list)
 {
     QList<QByteArray> items;
     for (qint16 i = 0; i < list.Count(); ++i)
@@ -55,7 +55,7 @@ struct ChildSave
 // -1) and under a file-size limit (when not 0), with TMPDIR set to
 // `tempDir`: what a save changes of a file must not depend on who runs the
 // tests, and a failed write must be tried.
-inline ChildSave saveInChild(const QString &path, const EntryList &list, uid_t uid, gid_t gid,
+inline ChildSave saveInChild(const QString &path, const core::EntryList &list, uid_t uid, gid_t gid,
                              rlim_t sizeLimit, const QString &tempDir)
 {
     ChildSave save;
@@ -73,7 +73,7 @@ inline ChildSave saveInChild(const QString &path, const EntryList &list, uid_t u
         }
         if ((gid != gid_t(-1) && ::setgid(gid) != 0) || (uid != uid_t(-1) && ::setuid(uid) != 0))
             ::_exit(2);
-        const FileResult result = WriteListFile(path, list);
+        const listfile::FileResult result = listfile::WriteListFile(path, list);
         const QByteArray reason = result.reason().toUtf8();
         const bool written =
                 ::write(reasonPipe[1], reason.constData(), size_t(reason.size())) == reason.size();

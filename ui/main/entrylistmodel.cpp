@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using listfile::FileResult;
+
 namespace {
 
 // A row shows no more than this many characters: a view cuts long entries
@@ -21,18 +23,18 @@ EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
 
-FileResult EntryListModel::addFile(const QString &fileName)
+listfile::FileResult EntryListModel::addFile(const QString &fileName)
 {
     const QList<FileResult> failures = addFiles({fileName});
     return failures.isEmpty() ? FileResult::success() : failures.first();
 }
 
-QList<FileResult> EntryListModel::addFiles(const QStringList &fileNames)
+QList<listfile::FileResult> EntryListModel::addFiles(const QStringList &fileNames)
 {
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    const QList<FileResult> failures = ReadListFiles(fileNames, m_entries);
+    const QList<FileResult> failures = listfile::ReadListFiles(fileNames, m_entries);
     m_shownLongEntries.clear();
     endResetModel();
     const auto failed = [&failures](const QString &fileName) {
@@ -60,9 +62,10 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
         return {};
     const QByteArray &entry = m_entries.Item(qint16(index.row()));
     if (entry.size() < LongEntryBytes)
-        return decodeEntryStart(entry, MaxShownCharacters);
+        return core::decodeEntryStart(entry, MaxShownCharacters);
     auto shown = m_shownLongEntries.constFind(index.row());
     if (shown == m_shownLongEntries.cend())
-        shown = m_shownLongEntries.insert(index.row(), decodeEntryStart(entry, MaxShownCharacters));
+        shown = m_shownLongEntries.insert(index.row(),
+                                          core::decodeEntryStart(entry, MaxShownCharacters));
     return *shown;
 }

@@ -17,12 +17,12 @@ class EntryListModel final : public QAbstractListModel
 public:
     explicit EntryListModel(QObject *parent = nullptr);
 
-    const EntryList &entries() const { return m_entries; }
+    const core::EntryList &entries() const { return m_entries; }
 
-    // Reads a list file into the list (see ReadListFile).
-    FileResult addFile(const QString &fileName);
-    // Reads list files into the list as one (see ReadListFiles).
-    QList<FileResult> addFiles(const QStringList &fileNames);
+    // Reads a list file into the list (see listfile::ReadListFile).
+    listfile::FileResult addFile(const QString &fileName);
+    // Reads list files into the list as one (see listfile::ReadListFiles).
+    QList<listfile::FileResult> addFiles(const QStringList &fileNames);
     // The last file read in full.
     const QString &lastFileRead() const { return m_lastFileRead; }
 
@@ -30,7 +30,7 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    EntryList m_entries;
+    core::EntryList m_entries;
     // What rows of long entries show, by row; rows move when a file is read.
     mutable QHash<int, QString> m_shownLongEntries;
     QString m_lastFileRead;

@@ -9,6 +9,7 @@
 namespace {
 
 using namespace Qt::StringLiterals;
+using listfile::FileResult;
 
 QString tr(const char *text)
 {

@@ -20,7 +20,7 @@ public:
     explicit FileDropTarget(QWidget *window);
 
 signals:
-    void filesDropped(const QStringList &fileNames, const QList<FileResult> &refused);
+    void filesDropped(const QStringList &fileNames, const QList<listfile::FileResult> &refused);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

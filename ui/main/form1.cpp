@@ -23,6 +23,7 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
+using listfile::FileResult;
 
 namespace { } // namespace
 
@@ -129,7 +130,7 @@ void Form1::setFixedClientSize()
     setFixedSize(width, menuBar()->heightForWidth(width) + height);
 }
 
-void Form1::reportFileError(const QString &what, const FileResult &result)
+void Form1::reportFileError(const QString &what, const listfile::FileResult &result)
 {
     // A file refused for want of room in the list was read, but not added.
     const QString headline = result.isListFull()
@@ -259,7 +260,7 @@ QString Form1::saveListAs()
     const QString fileName = m_saveDialog.ChosenName();
     if (fileName.isEmpty())
         return {};
-    const FileResult result = WriteListFile(fileName, m_list->entries());
+    const listfile::FileResult result = listfile::WriteListFile(fileName, m_list->entries());
     if (result.ok())
         m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
     else

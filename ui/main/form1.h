@@ -34,7 +34,7 @@ public:
     // `refused` on arrival, are told in one message. Files that arrive while
     // an Open is under way wait for it to end, prompt and all, and then open
     // together.
-    void openFiles(const QStringList &fileNames, const QList<FileResult> &refused = {});
+    void openFiles(const QStringList &fileNames, const QList<listfile::FileResult> &refused = {});
 
     // Menu commands.
     void mnuOpen_Click();
@@ -53,13 +53,13 @@ private:
     void createStatusBar();
     void createMenuBar();
     void setFixedClientSize();
-    void openBatch(const QStringList &fileNames, QList<FileResult> failures);
+    void openBatch(const QStringList &fileNames, QList<listfile::FileResult> failures);
     void openWaitingFiles();
     void showProgressWindow();
     // An "Error" message naming the file and the reason.
-    void reportFileError(const QString &what, const FileResult &result);
+    void reportFileError(const QString &what, const listfile::FileResult &result);
     // One "Error" message for all the files of an Open that failed.
-    void reportFileErrors(const QList<FileResult> &failures);
+    void reportFileErrors(const QList<listfile::FileResult> &failures);
 
     HostUi &m_host;
     EntryListModel *m_list = nullptr;
@@ -69,7 +69,7 @@ private:
     CommonDialog m_saveDialog;
     QPointer<Form2> m_form2;
     QStringList m_waitingFiles;
-    QList<FileResult> m_waitingRefusals;
+    QList<listfile::FileResult> m_waitingRefusals;
     // Set while a file is read and its failure told, so that a waiting file
     // cannot start from inside that.
     bool m_opening = false;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QLocale>
+
+#include <memory>
+
+namespace collation {
+
+// Builds byte keys whose plain bytewise comparison gives the list's order:
+// case-insensitive, following the locale's alphabet (letters written with
+// two characters, Thai leading vowels, decomposed accents), but with these
+// guarantees in every locale:
+//   - letters compare without regard to case;
+//   - the empty text sorts first;
+//   - a text sorts before any longer text it is the beginning of;
+//   - a space sorts before every letter and digit.
+// Texts with equal keys are fully equal for ordering purposes.
+class CollationKeyMaker
+{
+public:
+    // A C or POSIX locale orders by case-folded code points alone.
+    explicit CollationKeyMaker(const QLocale &locale);
+    ~CollationKeyMaker();
+    CollationKeyMaker(const CollationKeyMaker &) = delete;
+    CollationKeyMaker &operator=(const CollationKeyMaker &) = delete;
+
+    // Appends the key of an entry's bytes, read as entryEncoding() says, to
+    // `keys`: one buffer for a list's keys rather than one allocation each.
+    // Builds it in bounded pieces, so a long entry costs little beyond its
+    // key. When it throws, `keys` may have grown: the caller truncates it to
+    // its size before the call.
+    void appendEntryKey(QByteArrayView bytes, QByteArray &keys) const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// The locale whose collation the user asked for: LC_ALL, then LC_COLLATE,
+// then LANG, as POSIX programs read them; C when none is set.
+QLocale collationLocale();
+
+} // namespace collation

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <unicode/ucol.h>
+
+#include <new>
+#include <string_view>
+
+namespace collation {
+
+// ICU reports a failed allocation as a status; the program's answer to
+// running out of memory is std::bad_alloc.
+inline void throwIfOutOfMemory(UErrorCode status)
+{
+    if (status == U_MEMORY_ALLOCATION_ERROR)
+        throw std::bad_alloc();
+}
+
+inline int compare(const UCollator *collator, std::u16string_view a, std::u16string_view b)
+{
+    return ucol_strcoll(collator, reinterpret_cast<const UChar *>(a.data()), int32_t(a.size()),
+                        reinterpret_cast<const UChar *>(b.data()), int32_t(b.size()));
+}
+
+} // namespace collation

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "contractions.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QLocale>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct UCollator;
+
+namespace collation {
+
+struct Piece;
+
+// A locale's collator, set up as keys need it: accents count, case is left
+// to the folding, spaces and punctuation are not ignorable.
+class LocaleCollation
+{
+public:
+    // Null when ICU has no collator for the locale.
+    static std::unique_ptr<LocaleCollation> open(const QLocale &locale);
+    ~LocaleCollation();
+    LocaleCollation(const LocaleCollation &) = delete;
+    LocaleCollation &operator=(const LocaleCollation &) = delete;
+
+    // Fills in the weights and the flags of a piece whose folding is set,
+    // but for Known, Alnum and Mark. A folding that decomposes into two
+    // code points may weigh as their pieces do, in one order or the other.
+    void describe(Piece &piece, const Piece *first, const Piece *second);
+    // The weights of two code points that stand together, the first of
+    // which Starts and the second Continues: Simple when they can be
+    // written without ICU, Apart when they weigh as they do alone.
+    Piece pairOf(const Piece &first, const Piece &second);
+
+    // Appends the sort key of `text`, without its terminating zero byte.
+    void appendSortKey(std::u16string_view text, QByteArray &to) const;
+    // The end of a contraction that `text` ends in the beginning of, such
+    // that `text` with it sorts lowest of all texts that begin with `text`,
+    // when that is below `text` alone; else empty.
+    std::u16string lowestContinuation(std::u16string_view text);
+    // Every key of a text that begins with a space is below this.
+    QByteArrayView spaceLimit() const { return m_spaceLimit; }
+
+private:
+    explicit LocaleCollation(UCollator *collator);
+    // ASCII is in contractions of the tailoring only; the root collation's
+    // are added when other code points need them. Both are listed on first
+    // use, since large tailorings (Chinese, Japanese) take ICU a while.
+    const Contractions &knowing(char32_t codePoint)
+    {
+        return codePoint < 0x80 ? tailored() : all();
+    }
+    const Contractions &tailored();
+    const Contractions &all();
+    bool weigh(Piece &piece, std::u16string_view text, const Piece *first,
+               const Piece *second) const;
+
+    UCollator *const m_collator;
+    QByteArray m_spaceLimit;
+    std::unique_ptr<Contractions> m_tailored;
+    std::unique_ptr<Contractions> m_all;
+};
+
+} // namespace collation

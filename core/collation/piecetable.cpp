@@ -1,0 +1,116 @@
+#include "piecetable.h"
+
+#include <QStringView>
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace collation {
+
+PieceTable::PieceTable(LocaleCollation *collation, bool turkic)
+    : m_collation(collation)
+    , m_turkic(turkic)
+{ }
+
+PieceTable::~PieceTable() = default;
+
+// ICU's full case folding: "ß" folds to "ss", never to more than three
+// UTF-16 units. In Turkish and Azerbaijani, I is the capital of dotless ı
+// and İ the capital of i.
+void PieceTable::fold(char32_t codePoint, Piece &piece) const
+{
+    UChar unfolded[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(unfolded, length, codePoint);
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t foldedLength =
+            u_strFoldCase(folded, 8, unfolded, length,
+                          m_turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status) || foldedLength > 3) {
+        std::copy(unfolded, unfolded + length, folded);
+        foldedLength = length;
+    }
+    piece.utf16Size = quint8(foldedLength);
+    std::copy(folded, folded + foldedLength, piece.utf16);
+
+    if (m_turkic && codePoint != U'\u0130') {
+        // A Turkish I with marks, composed or not, is the capital of ı with
+        // those marks, but I followed by a dot above is İ. The collator
+        // knows both, so it is given the capital; the folded text has ı.
+        UChar decomposed[8];
+        const int32_t decomposedLength = unorm2_getDecomposition(
+                unorm2_getNFDInstance(&status), UChar32(codePoint), decomposed, 8, &status);
+        if (codePoint == U'I'
+            || (U_SUCCESS(status) && decomposedLength > 0 && decomposedLength <= 3
+                && decomposed[0] == u'I' && foldedLength == 1)) {
+            piece.utf16[0] = char16_t(codePoint);
+            folded[0] = u'\u0131';
+            std::copy(decomposed + 1, decomposed + qMax(decomposedLength, 1), folded + 1);
+            foldedLength = qMax(decomposedLength, 1);
+        }
+    }
+    const QByteArray utf8 =
+            QStringView(reinterpret_cast<const char16_t *>(folded), foldedLength).toUtf8();
+    piece.utf8Size = quint8(qMin(utf8.size(), qsizetype(sizeof piece.utf8)));
+    std::memcpy(piece.utf8, utf8.constData(), piece.utf8Size);
+}
+
+const Piece &PieceTable::compute(char32_t codePoint)
+{
+    Piece piece;
+    fold(codePoint, piece);
+    piece.flags = Piece::Known;
+    UChar32 lead;
+    U16_GET_UNSAFE(piece.utf16, 0, lead);
+    if (u_isalnum(lead))
+        piece.flags |= Piece::Alnum;
+    UChar32 last;
+    int32_t end = piece.utf16Size;
+    U16_PREV_UNSAFE(piece.utf16, end, last);
+    piece.leadingClass = u_getCombiningClass(lead);
+    piece.trailingClass = u_getCombiningClass(last);
+    if (piece.trailingClass != 0)
+        piece.flags |= Piece::Mark;
+    if (m_collation) {
+        // A folding that decomposes into two code points may weigh as they do.
+        UErrorCode status = U_ZERO_ERROR;
+        UChar parts[8];
+        const int32_t length = unorm2_normalize(unorm2_getNFKDInstance(&status), piece.utf16,
+                                                piece.utf16Size, parts, 8, &status);
+        const Piece *first = nullptr;
+        const Piece *second = nullptr;
+        if (U_SUCCESS(status) && u_countChar32(parts, length) == 2) {
+            int32_t at = 0;
+            UChar32 c;
+            U16_NEXT(parts, at, length, c);
+            first = &(*this)[char32_t(c)];
+            U16_NEXT(parts, at, length, c);
+            second = &(*this)[char32_t(c)];
+        }
+        m_collation->describe(piece, first, second);
+    }
+
+    std::unique_ptr<Page> &page = m_pages[codePoint >> 8];
+    if (!page)
+        page = std::make_unique<Page>();
+    return (*page)[codePoint & 0xFF] = piece;
+}
+
+const Piece &PieceTable::pair(char32_t first, char32_t second)
+{
+    const quint64 key = quint64(first) << 32 | second;
+    auto found = m_pairs.find(key);
+    if (found == m_pairs.end()) {
+        const Piece &firstPiece = (*this)[first];
+        found = m_pairs.emplace(key, m_collation->pairOf(firstPiece, (*this)[second])).first;
+    }
+    return found->second;
+}
+
+} // namespace collation

@@ -1,0 +1,275 @@
+#include "entrylist.h"
+#include "listfile.h"
+#include "listfiletest.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace ListFileTest;
+using namespace core;
+using namespace listfile;
+
+namespace {
+
+// A file whose name is not UTF-8, as old disks hold them, and the name Qt
+// gives it.
+QString undecodableName(const QTemporaryDir &dir)
+{
+    const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xE9.txt";
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    return QFile::decodeName(name);
+}
+
+} // namespace
+
+class tst_ListFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readLines_data();
+    void readLines();
+    void crLfSplitAcrossReads();
+    void readRefuses_data();
+    void readRefuses();
+    void readRefusesFifoWithoutBlocking();
+    void capacity();
+    void readFilesAsOne_data();
+    void readFilesAsOne();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Expected entries are in list order (C locale: by byte).
+void tst_ListFile::readLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QList<QByteArray>>("entries");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("CR LF lines") << "b\r\na\r\n"_ba << L{"a", "b"};
+    QTest::newRow("CR lines, last unterminated") << "b\ra"_ba << L{"a", "b"};
+    QTest::newRow("lone LF stays in the line") << "x\ny"_ba << L{"x\ny"};
+    QTest::newRow("LF-only file is one line") << "c\nb\na\n"_ba << L{"c\nb\na\n"};
+    QTest::newRow("LF after CR LF stays") << "b\r\n\na"_ba << L{"\na", "b"};
+    QTest::newRow("LF before CR stays") << "b\n\ra"_ba << L{"a", "b\n"};
+    QTest::newRow("final CR makes no empty line") << "a\r"_ba << L{"a"};
+    QTest::newRow("two CR LF make an empty line") << "b\r\n\r\na"_ba << L{"", "a", "b"};
+    QTest::newRow("two CR make an empty line") << "b\r\ra"_ba << L{"", "a", "b"};
+    QTest::newRow("terminator alone is one empty line") << "\r\n"_ba << L{""};
+    QTest::newRow("empty file") << QByteArray() << L{};
+    QTest::newRow("trailing spaces trimmed") << "word   \r\n"_ba << L{"word"};
+    QTest::newRow("leading spaces kept") << "  word\r\n"_ba << L{"  word"};
+    QTest::newRow("only spaces give empty entry") << "   \r\n   "_ba << L{"", ""};
+    QTest::newRow("tab at end kept") << "a\t \r\nb \t"_ba << L{"a\t", "b \t"};
+    QTest::newRow("byte 26 is text") << "b\x1A\r\na\x1A"_ba << L{"a\x1A", "b\x1A"};
+    QTest::newRow("NUL is text") << QByteArray("b\0\r\na", 5) << L{"a", QByteArray("b\0", 2)};
+    QTest::newRow("UTF-8 mark dropped") << "\xEF\xBB\xBF"
+                                           "b\r\na"_ba
+                                        << L{"a", "b"};
+    QTest::newRow("UTF-8 mark alone") << "\xEF\xBB\xBF"_ba << L{};
+    // A saved list may start with the Windows-1252 letters that look like a
+    // UTF-16 mark; it ends in CR LF, which UTF-16 text never does.
+    QTest::newRow("saved list starting like UTF-16 LE")
+            << "\xFF\xFE\r\nzz\r\n"_ba << L{"zz", "\xFF\xFE"};
+    QTest::newRow("saved list starting like UTF-16 BE") << "\xFE\xFF\r\n"_ba << L{"\xFE\xFF"};
+    QTest::newRow("Windows-1252 list starting like UTF-16, last line open") << "\xFF\xFE"
+                                                                               "abc\r\nzz"_ba
+                                                                            << L{"zz",
+                                                                                 "\xFF\xFE"
+                                                                                 "abc"};
+    QTest::newRow("UTF-8 mark later is text") << "a\r\n\xEF\xBB\xBF"_ba << L{"a", "\xEF\xBB\xBF"};
+}
+
+void tst_ListFile::readLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QList<QByteArray>, entries);
+
+    const QString path = m_dir.filePath(u"read.txt"_s);
+    writeFile(path, content);
+    EntryList list(QLocale::c());
+    const FileResult result = ReadListFile(path, list);
+    QVERIFY2(result.ok(), qPrintable(result.reason()));
+    QCOMPARE(itemsOf(list), entries);
+}
+
+// The file is read in pieces; a CR LF may fall across two of them.
+void tst_ListFile::crLfSplitAcrossReads()
+{
+    const QString path = m_dir.filePath(u"split.txt"_s);
+    for (qsizetype length = 65534; length <= 65537; ++length) {
+        const QByteArray line(length, 'x');
+        writeFile(path, line + "\r\ny\r\n");
+        EntryList list(QLocale::c());
+        QVERIFY(ReadListFile(path, list).ok());
+        QCOMPARE(itemsOf(list), (QList<QByteArray>{line, "y"}));
+    }
+}
+
+void tst_ListFile::readRefuses_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+
+    const QString file = m_dir.filePath(u"refused.txt"_s);
+    QTest::newRow("missing file") << m_dir.filePath(u"missing.txt"_s) << QByteArray()
+                                  << u"No such file or directory"_s;
+    QTest::newRow("empty name") << QString() << QByteArray() << u"No file name was given."_s;
+    // Reading it fails at once with EIO: the read error path.
+    QTest::newRow("read error") << u"/proc/self/mem"_s << QByteArray() << u"Input/output error"_s;
+    QTest::newRow("folder") << m_dir.path() << QByteArray() << u"This is a folder, not a file."_s;
+    QTest::newRow("device") << u"/dev/zero"_s << QByteArray()
+                            << u"This is not an ordinary file; it may be a device or a pipe."_s;
+    const QString utf16 = u"The file is in UTF-16, which this program cannot read. "
+                          u"Save it as UTF-8 or as plain text first."_s;
+    QTest::newRow("UTF-16 little-endian") << file
+                                          << "\xFF\xFE"
+                                             "a\0\r\0\n\0"_ba
+                                          << utf16;
+    QTest::newRow("UTF-16 big-endian") << file << "\xFE\xFF\0a\0\r\0\n"_ba << utf16;
+    QTest::newRow("UTF-16 LE without a mark") << file << "a\0b\0\r\0\n\0"_ba << utf16;
+    QTest::newRow("UTF-16 BE without a mark") << file << "\0a\0b\0\r\0\n"_ba << utf16;
+    QTest::newRow("UTF-16 BE ending in U+0D0A") << file << "\xFE\xFF\0a\r\n"_ba << utf16;
+    QTest::newRow("endless system file")
+            << u"/proc/self/pagemap"_s << QByteArray()
+            << u"The file states no size and goes on past 64 MB. It may be a system file that "
+               u"never ends."_s;
+    // "name\0.txt" would open "name".
+    writeFile(m_dir.filePath(u"name"_s), "opened\r\n"_ba);
+    QTest::newRow("name holding NUL")
+            << m_dir.filePath(u"name"_s) + QChar::Null + u".txt"_s << QByteArray()
+            << u"The file name holds a NUL character, which no file name can hold."_s;
+    // Passes for a regular file of no size; a read of it waits for the next
+    // kernel message. Only root may read it.
+    if (const int kmsg = ::open("/proc/kmsg", O_RDONLY | O_NONBLOCK); kmsg >= 0) {
+        ::close(kmsg);
+        QTest::newRow("system file that waits")
+                << u"/proc/kmsg"_s << QByteArray()
+                << u"The file has nothing to read yet. It may be a system file that waits for "
+                   u"events, such as kernel messages."_s;
+    }
+    QTest::newRow("name not valid UTF-8")
+            << undecodableName(m_dir) << QByteArray()
+            << u"The file name is not valid UTF-8, so this program cannot use it. Rename the "
+               u"file, or choose another name."_s;
+}
+
+void tst_ListFile::readRefuses()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    if (!content.isEmpty())
+        writeFile(path, content);
+    EntryList list(QLocale::c());
+    QVERIFY(list.Add("kept"_ba));
+    const FileResult result = ReadListFile(path, list);
+    QVERIFY(!result.ok());
+    QCOMPARE(result.fileName(), path);
+    QCOMPARE(result.reason(), reason);
+    QCOMPARE(itemsOf(list), QList<QByteArray>{"kept"});
+}
+
+void tst_ListFile::readRefusesFifoWithoutBlocking()
+{
+    const QString path = m_dir.filePath(u"read.fifo"_s);
+    QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    EntryList list(QLocale::c());
+    const FileResult result = ReadListFile(path, list);
+    QVERIFY(!result.ok());
+    QCOMPARE(result.reason(), u"This is not an ordinary file; it may be a device or a pipe."_s);
+}
+
+void tst_ListFile::capacity()
+{
+    const QString full = m_dir.filePath(u"full.txt"_s);
+    writeFile(full, QByteArray("line\r\n").repeated(EntryList::MaxCount));
+    const QString one = m_dir.filePath(u"one.txt"_s);
+    writeFile(one, "one more"_ba);
+    const QString tooMany = m_dir.filePath(u"toomany.txt"_s);
+    writeFile(tooMany, QByteArray("x\r\n").repeated(40000));
+
+    EntryList list(QLocale::c());
+    FileResult result = ReadListFile(tooMany, list);
+    QVERIFY(!result.ok());
+    QCOMPARE(result.reason(),
+             u"The file has 40000 lines, but the list can take only 32767 more."_s);
+    QVERIFY(result.isListFull());
+    QCOMPARE(list.Count(), qint16(0));
+
+    QVERIFY(list.Add("first"_ba));
+    result = ReadListFile(full, list);
+    QCOMPARE(result.reason(),
+             u"The file has 32767 lines, but the list can take only 32766 more."_s);
+    QCOMPARE(list.Count(), qint16(1));
+
+    EntryList fresh(QLocale::c());
+    QVERIFY(ReadListFile(full, fresh).ok());
+    QCOMPARE(fresh.Count(), EntryList::MaxCount);
+    result = ReadListFile(one, fresh);
+    QCOMPARE(result.reason(), u"The file has 1 line, but the list is full."_s);
+    QCOMPARE(fresh.Count(), EntryList::MaxCount);
+}
+
+// Files that arrive together are read as one: those that can be read go in,
+// and a batch with more lines than the list has room for adds nothing.
+void tst_ListFile::readFilesAsOne_data()
+{
+    QTest::addColumn<QList<QByteArray>>("files"); // a null one is not made
+    QTest::addColumn<QList<QByteArray>>("entries");
+    QTest::addColumn<QStringList>("reasons");
+
+    using L = QList<QByteArray>;
+    const QByteArray missing;
+    const QByteArray manyLines = "x\r\n"_ba.repeated(20000);
+    const QString tooMany = u"The files have %1 lines together, but the list can take only "
+                            u"32766 more."_s;
+    QTest::newRow("files one after another")
+            << L{"b\r\n", "c\r\na"} << L{"a", "b", "c", "kept"} << QStringList();
+    QTest::newRow("a missing file among them: the others go in")
+            << L{"b\r\n", missing, "a\r\n"} << L{"a", "b", "kept"}
+            << QStringList{u"No such file or directory"_s};
+    QTest::newRow("too many lines together: none go in")
+            << L{"a\r\n", manyLines, manyLines} << L{"kept"} << QStringList{tooMany.arg(40001)};
+    QTest::newRow("too many lines together, and a missing file")
+            << L{missing, manyLines, manyLines} << L{"kept"}
+            << QStringList{u"No such file or directory"_s, tooMany.arg(40000)};
+}
+
+void tst_ListFile::readFilesAsOne()
+{
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(QStringList, reasons);
+
+    QStringList names;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        names.append(m_dir.filePath(u"batch %1.txt"_s.arg(i)));
+        QFile::remove(names.last());
+        if (!files[i].isNull())
+            writeFile(names.last(), files[i]);
+    }
+    EntryList list(QLocale::c());
+    QVERIFY(list.Add("kept"_ba));
+    const QList<FileResult> failures = ReadListFiles(names, list);
+    QStringList failed;
+    for (const FileResult &failure : failures)
+        failed.append(failure.reason());
+    QCOMPARE(failed, reasons);
+    QCOMPARE(itemsOf(list), entries);
+}
+
+QTEST_APPLESS_MAIN(tst_ListFile)
+#include "tst_listfile.moc"
