@@ -18,6 +18,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #endif
 
 namespace listfile {
@@ -69,6 +70,27 @@ QByteArray readStart(QFile &file)
     return start;
 }
 
+// What tells whether a file was changed: its size, and when it was last
+// written to.
+struct FileVersion
+{
+    qint64 size = 0;
+    qint64 writtenSeconds = 0;
+    qint64 writtenNanoseconds = 0;
+
+    bool operator==(const FileVersion &) const = default;
+};
+
+FileVersion versionOf(const QFile &file)
+{
+#ifdef Q_OS_LINUX
+    struct stat status;
+    if (::fstat(file.handle(), &status) == 0)
+        return {status.st_size, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+#endif
+    return {file.size(), 0, 0};
+}
+
 // A read that would wait fails with EAGAIN, as the file was opened.
 bool wouldWait(int systemError)
 {
@@ -82,6 +104,7 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
                     qsizetype room)
 {
     FileLines read;
+    const FileVersion atOpen = versionOf(file);
     errno = 0;
     const QByteArray start = readStart(file);
     if (looksLikeUtf16(start)) {
@@ -116,8 +139,10 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
         read.count = read.lines.size();
         return read;
     }
-    // Cut short while it was read: what was read is not the file.
-    if (total < statedSize) {
+    // Cut short while it was read: what was read is not the file. A file
+    // that is as it was only states more than it holds, as those under /sys
+    // do.
+    if (total < statedSize && versionOf(file) != atOpen) {
         read.result = FileResult::failure(fileName, changedFileReason(statedSize, total));
         return read;
     }
