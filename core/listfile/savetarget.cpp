@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
+
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -44,10 +47,24 @@ bool plantedByAnother(const QString &link, const struct stat &linkStatus)
     return shared && linkStatus.st_uid != ::geteuid() && linkStatus.st_uid != folder.st_uid;
 }
 
+// The SELinux label does not count: every file has one where SELinux runs,
+// and a new file in the same folder gets the same by the system's rules.
 bool hasExtendedAttributes(const QString &path)
 {
 #ifdef Q_OS_LINUX
-    return ::listxattr(encoded(path).constData(), nullptr, 0) > 0;
+    const QByteArray name = encoded(path);
+    const ssize_t size = ::listxattr(name.constData(), nullptr, 0);
+    if (size <= 0)
+        return false;
+    QByteArray names(size, '\0');
+    const ssize_t got = ::listxattr(name.constData(), names.data(), size_t(names.size()));
+    if (got < 0)
+        return true; // more were added meanwhile
+    names.truncate(got);
+    const QList<QByteArray> attributes = names.split('\0');
+    return std::any_of(attributes.begin(), attributes.end(), [](const QByteArray &attribute) {
+        return !attribute.isEmpty() && attribute != "security.selinux";
+    });
 #else
     Q_UNUSED(path);
     return false;
