@@ -110,8 +110,17 @@ static QString minutesTimeFormat(const QLocale &locale)
 // neither the century nor, in day-first orders, which number is the year.
 static QString fourDigitYearDateFormat(const QLocale &locale)
 {
-    static const QRegularExpression twoDigitYear(u"(?<!y)yy(?!y)"_s);
-    return locale.dateFormat(QLocale::ShortFormat).replace(twoDigitYear, u"yyyy"_s);
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QString widened;
+    widened.reserve(format.size() + 2);
+    for (qsizetype i = 0; i < format.size();) {
+        qsizetype run = 1;
+        while (format.at(i) == u'y' && i + run < format.size() && format.at(i + run) == u'y')
+            ++run;
+        widened += format.at(i) == u'y' && run == 2 ? u"yyyy"_s : format.mid(i, run);
+        i += run;
+    }
+    return widened;
 }
 
 void StatusPanels::refreshClock()
