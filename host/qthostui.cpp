@@ -4,13 +4,18 @@
 #include "windowkeeper.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -79,6 +84,53 @@ MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
     }
 }
 
+// Qt's own file dialog sizes its columns for short samples ("128.88 GB",
+// "mp3Folder") and cuts longer sizes, types and dates. As it is shown, they
+// are widened to typical values and the dialog to hold them, within the
+// screen. The desktop's own dialog, where there is one, is left as it is.
+class ColumnFitter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            fitColumns(static_cast<QFileDialog *>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void fitColumns(QFileDialog *dialog)
+    {
+        auto *view = dialog->findChild<QTreeView *>(u"treeView"_s);
+        if (!view)
+            return;
+        QHeaderView *header = view->header();
+        const QFontMetrics metrics = view->fontMetrics();
+        const int padding =
+                2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header)
+                + 2 * metrics.averageCharWidth();
+        const QDateTime lateInTheYear(QDate(2026, 12, 28), QTime(23, 58, 58));
+        const QString samples[] = {QString(32, u'n'), u"1023.9 KiB"_s, u"plain text document"_s,
+                                   QLocale::system().toString(lateInTheYear, QLocale::ShortFormat)};
+        int wanted = 0;
+        for (int column = 0; column < header->count() && column < 4; ++column) {
+            const int width = metrics.horizontalAdvance(samples[column]) + padding;
+            header->resizeSection(column, qMax(header->sectionSize(column), width));
+            wanted += header->sectionSize(column);
+        }
+        const int missing = wanted - view->viewport()->width();
+        const QScreen *screen = dialog->screen();
+        if (missing > 0 && screen) {
+            const int room = screen->availableGeometry().width()
+                    - (dialog->frameGeometry().width() - dialog->width());
+            dialog->resize(qMin(dialog->width() + missing, room), dialog->height());
+        }
+    }
+};
+
 QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMode mode)
 {
     // Held by a guard: the parent window may be destroyed while the dialog
@@ -87,8 +139,9 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     const bool saving = mode == QFileDialog::AcceptSave;
     dialog->setObjectName(saving ? QStringLiteral("saveFileDialog")
                                  : QStringLiteral("openFileDialog"));
-    // Qt's own dialog, the same on every desktop.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's own dialog where the platform offers one (GNOME, KDE, a
+    // portal); Qt's own elsewhere, with room for its columns.
+    dialog->installEventFilter(new ColumnFitter(dialog));
     dialog->setWindowModality(Qt::ApplicationModal);
     keepWindowNormal(dialog);
     dialog->setAcceptMode(mode);

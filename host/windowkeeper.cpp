@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -51,7 +52,8 @@ protected:
 };
 
 // The frame's rectangle centred in the screen's free area, moved right and
-// down where it would start off that area.
+// down where it would start off that area: a window larger than the screen
+// keeps its title bar and menu bar on it.
 QPoint centredFramePosition(const QSize &frameSize, const QRect &available)
 {
     QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameSize, available);
@@ -60,45 +62,79 @@ QPoint centredFramePosition(const QSize &frameSize, const QRect &available)
     return frame.topLeft();
 }
 
-void placeCentred(QWidget *window)
+// Where the window's client area goes for its frame to be centred, by the
+// frame the window system reports now (none before the window manager has
+// framed the window).
+QPoint centredClientPosition(const QWidget *window)
 {
     const QScreen *screen = window->screen();
+    const QWindow *handle = window->windowHandle();
+    const QMargins frame = handle ? handle->frameMargins() : QMargins();
     if (!screen)
-        return;
-    // A window's position includes its frame; its frame's size is the
-    // window's own until the window manager has framed it.
-    window->move(centredFramePosition(window->frameGeometry().size(), screen->availableGeometry()));
+        return window->pos();
+    const QPoint frameTopLeft =
+            centredFramePosition(window->size().grownBy(frame), screen->availableGeometry());
+    return frameTopLeft + QPoint(frame.left(), frame.top());
 }
 
-// Places the window once more when it is first exposed, by then inside its
-// frame.
-class FirstExposure final : public QObject
+// Places the client area itself: a position given for the frame is read
+// against whatever frame Qt knew last, which for a window shown and hidden
+// before it was framed is none, and the window lands half a title bar low.
+void placeCentred(QWidget *window)
+{
+    const QPoint position = centredClientPosition(window);
+    if (window->geometry().topLeft() != position)
+        window->setGeometry(QRect(position, window->size()));
+}
+
+// Centres the window again whenever the window system tells of its frame,
+// until the window has been on the screen centred inside a frame, or has
+// been shown and hidden again. A window without a frame, which no one can
+// move, is kept centred for the whole of its first showing, whatever the
+// window manager does with it meanwhile.
+class FirstPlacement final : public QObject
 {
 public:
-    explicit FirstExposure(QWidget *window)
+    explicit FirstPlacement(QWidget *window)
         : QObject(window)
         , m_window(window)
-    { }
+    {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && watched == m_window && m_window->windowHandle()) {
-            m_window->windowHandle()->installEventFilter(this);
-            m_window->removeEventFilter(this);
-        } else if (event->type() == QEvent::Expose && watched == m_window->windowHandle()
-                   && m_window->windowHandle()->isExposed()) {
-            watched->removeEventFilter(this);
-            // After the expose has been handled, so that the frame's size is
-            // known.
-            QTimer::singleShot(0, m_window, [window = m_window] { placeCentred(window); });
-            deleteLater();
+        if (watched == m_window) {
+            if (event->type() == QEvent::Show && !m_handle && m_window->windowHandle()) {
+                m_handle = m_window->windowHandle();
+                m_handle->installEventFilter(this);
+            } else if (event->type() == QEvent::Hide && m_exposed) {
+                deleteLater();
+            }
+        } else if (watched == m_handle
+                   && ((event->type() == QEvent::Expose && m_handle->isExposed())
+                       || (event->type() == QEvent::Move && m_exposed))) {
+            m_exposed = true;
+            // Once the event has been handled, so that the frame is known.
+            QTimer::singleShot(0, this, &FirstPlacement::settle);
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    void settle()
+    {
+        if (!m_window->isVisible())
+            return;
+        placeCentred(m_window);
+        if (!m_handle->frameMargins().isNull())
+            deleteLater();
+    }
+
     QWidget *m_window;
+    QPointer<QWindow> m_handle;
+    bool m_exposed = false;
 };
 
 } // namespace
@@ -112,5 +148,5 @@ void centreOnScreen(QWidget *window)
 {
     placeCentred(window);
     if (!window->isVisible())
-        window->installEventFilter(new FirstExposure(window));
+        new FirstPlacement(window);
 }

@@ -13,7 +13,8 @@ class QWidget;
 void keepWindowNormal(QWidget *window);
 
 // Centres the window on its screen, frame included, and keeps its top-left
-// corner on the screen when it is larger than the screen. The frame is known
-// only once the window manager has framed the window, so the first showing
-// places it again then. Later showings keep wherever the user moved it.
+// corner (its title bar and menu bar) on the screen when it is larger than
+// the screen; the window keeps its size. The frame is known only once the
+// window manager has framed the window, so the first showing places it again
+// then. Later showings keep wherever the user moved it.
 void centreOnScreen(QWidget *window);

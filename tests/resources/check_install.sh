@@ -67,6 +67,48 @@ check_program() {
         fail "$program --no-such-option: status $status, not 2 with the usage on stderr: $(cat "$work/out" "$work/err")"
 }
 
+# Installing Lexivorn must not make it the program that opens text files:
+# in a private XDG tree holding a text editor whose desktop file sorts after
+# Lexivorn's, and no mimeapps.list, both xdg-mime and gio still give the
+# editor. A person who chooses Lexivorn with xdg-mime, as the README says,
+# gets it.
+check_default_application() {
+    local usr=$1 tree=$work/xdg tool got
+    for tool in xdg-mime gio update-desktop-database; do
+        if ! command -v $tool >/dev/null; then
+            fail "$tool is missing (bash scripts/install-deps.sh test)"
+            return
+        fi
+    done
+    rm -rf "$tree"
+    mkdir -p "$tree/data/applications" "$tree/config" "$tree/home"
+    cp "$usr/share/applications/$id.desktop" "$tree/data/applications/"
+    printf '[Desktop Entry]\nType=Application\nName=Editor\nExec=true %%F\nMimeType=text/plain;\n' \
+        >"$tree/data/applications/zz-editor.desktop"
+    update-desktop-database "$tree/data/applications"
+    # Desktops offer only programs whose Exec is on the PATH.
+    local xdg=(env -i LC_ALL=C.UTF-8 PATH="$usr/bin:/usr/bin:/bin" HOME="$tree/home"
+        XDG_DATA_HOME="$tree/home" XDG_DATA_DIRS="$tree/data" XDG_CONFIG_HOME="$tree/config"
+        XDG_CONFIG_DIRS="$tree/config" GIO_USE_VFS=local)
+
+    got=$(default_for_text)
+    [[ $got == "xdg-mime zz-editor.desktop, gio zz-editor.desktop" ]] ||
+        fail "installing Lexivorn took text files from the editor: $got"
+    "${xdg[@]}" xdg-mime default "$id.desktop" text/plain
+    got=$(default_for_text)
+    [[ $got == "xdg-mime $id.desktop, gio $id.desktop" ]] ||
+        fail "xdg-mime default did not make Lexivorn the default for text files: $got"
+}
+
+# The program that opens text files, by xdg-mime's and gio's answers, in the
+# tree that $xdg sets up.
+default_for_text() {
+    local gio
+    gio=$("${xdg[@]}" gio mime text/plain 2>&1 | head -n 1)
+    [[ $gio == *": "*.desktop ]] && gio=${gio##*: } || gio="none ($gio)"
+    echo "xdg-mime $("${xdg[@]}" xdg-mime query default text/plain 2>&1), gio $gio"
+}
+
 # A file under the $usr of the check_tree that calls it.
 expect_file() {
     [[ -f $usr/$1 && -s $usr/$1 ]] || fail "not installed: /usr/$1"
@@ -104,6 +146,7 @@ check_tree() {
         if grep -qE ': (error|warning|hint):' <<<"$out"; then fail "desktop-file-validate: $out"; fi
         grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon $id"
         grep -qx "Exec=lexivorn %F" "$desktop" || fail "the desktop entry does not run lexivorn with files"
+        check_default_application "$usr"
     fi
 
     local metainfo=$usr/share/metainfo/$id.metainfo.xml

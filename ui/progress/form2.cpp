@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "hostui.h"
+#include "taskbarstate.h"
 #include "twips.h"
 #include "windowkeeper.h"
 
@@ -91,6 +92,7 @@ Form2::Form2(HostUi &host, QWidget *parent)
     setFixedSize(twipsToPixelsX(this, 4470), twipsToPixelsY(this, 870));
     centreOnScreen(this);
     keepWindowNormal(this);
+    keepOffTaskbar(this);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(u"Timer1"_s);

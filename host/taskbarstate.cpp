@@ -1,0 +1,89 @@
+#include "taskbarstate.h"
+
+#include <QEvent>
+#include <QWidget>
+
+#ifdef LEXIVORN_HAVE_XCB
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#endif
+
+namespace {
+
+#ifdef LEXIVORN_HAVE_XCB
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie =
+            xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+// Adds the two states to the window's _NET_WM_STATE. The window is not mapped
+// yet: the window manager reads the property as it maps the window, and Qt
+// keeps what it finds there when it adds its own states.
+void setSkipStates(QWidget *window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    const auto id = xcb_window_t(window->winId());
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const xcb_atom_t wanted[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_ATOM_NONE)
+        return;
+
+    std::vector<xcb_atom_t> states;
+    const xcb_get_property_cookie_t cookie =
+            xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024);
+    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        if (reply->type == XCB_ATOM_ATOM && reply->format == 32) {
+            const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
+            states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    for (const xcb_atom_t atom : wanted) {
+        if (atom != XCB_ATOM_NONE && std::find(states.begin(), states.end(), atom) == states.end())
+            states.push_back(atom);
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                        uint32_t(states.size()), states.data());
+    xcb_flush(connection);
+}
+#else
+void setSkipStates(QWidget *) { }
+#endif
+
+class TaskbarStateKeeper final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A window's own Show comes before it is mapped; the window manager
+        // drops the states each time the window is hidden.
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            setSkipStates(static_cast<QWidget *>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void keepOffTaskbar(QWidget *window)
+{
+    window->installEventFilter(new TaskbarStateKeeper(window));
+}
