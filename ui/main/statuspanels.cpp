@@ -108,21 +108,16 @@ static QString minutesTimeFormat(const QLocale &locale)
 // The locale's short date format with the year in four digits ("7/12/2005"
 // under U.S. English): some locales shorten the year to two, which says
 // neither the century nor, in day-first orders, which number is the year.
-// A run of exactly two "y" becomes four; by hand, as above.
 static QString fourDigitYearDateFormat(const QLocale &locale)
 {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     QString widened;
     widened.reserve(format.size() + 2);
     for (qsizetype i = 0; i < format.size();) {
-        qsizetype run = 0;
-        while (i + run < format.size() && format.at(i + run) == u'y')
+        qsizetype run = 1;
+        while (format.at(i) == u'y' && i + run < format.size() && format.at(i + run) == u'y')
             ++run;
-        if (run == 0) {
-            widened.append(format.at(i++));
-            continue;
-        }
-        widened.append(QString(run == 2 ? 4 : run, u'y'));
+        widened += format.at(i) == u'y' && run == 2 ? u"yyyy"_s : format.mid(i, run);
         i += run;
     }
     return widened;
