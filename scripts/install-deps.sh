@@ -3,7 +3,7 @@
 # usage: bash scripts/install-deps.sh GROUP...
 #   build    compiler, CMake, Ninja, Qt, ICU and the fonts: build and run
 #   test     build, plus the test tools; generates the locales below
-#   bench    build, plus hyperfine; generates the locales below
+#   bench    build, plus hyperfine and valgrind; generates the locales below
 #   fuzz     build, plus clang and its fuzzer runtime
 #   package  build, plus the Debian packaging tools
 #   debian   debootstrap alone, for `make test-debian` (give it on its own)
@@ -33,7 +33,8 @@ test=(
     "${fuzz[@]}" "${package[@]}" lintian
     locales
 )
-bench=(hyperfine python3 locales)
+# valgrind's callgrind counts the instructions of the short-list runs
+bench=(hyperfine valgrind python3 locales)
 debian=(debootstrap)
 
 (($#)) || set -- build
@@ -79,7 +80,8 @@ fi
 ((gen_locales)) || exit 0
 
 # Locales the collation tests and benchmarks use.
-want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8 cs_CZ.UTF-8 th_TH.UTF-8)
+want_locales=(en_US.UTF-8 de_DE.UTF-8 sv_SE.UTF-8 da_DK.UTF-8 cs_CZ.UTF-8 th_TH.UTF-8
+    fr_CA.UTF-8 ar_SA.UTF-8 vi_VN.UTF-8)
 need_gen=0
 for l in "${want_locales[@]}"; do
     norm=$(echo "${l%%.*}.utf8")

@@ -2,6 +2,7 @@
 
 #include "icu.h"
 
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uset.h>
 #include <unicode/ustring.h>
@@ -28,6 +29,14 @@ using SetPointer = std::unique_ptr<USet, decltype(&uset_close)>;
 int codePointCount(std::u16string_view text)
 {
     return u_countChar32(reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()));
+}
+
+bool isOneMark(std::u16string_view text)
+{
+    UChar32 c = 0;
+    int32_t at = 0;
+    U16_NEXT(text.data(), at, int32_t(text.size()), c);
+    return size_t(at) == text.size() && (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0;
 }
 
 // The strings of a set, leaving out its single code points.
@@ -73,7 +82,11 @@ void Contractions::add(const std::vector<std::u16string> &strings, bool root,
                 break;
             const std::u16string beginning = string.substr(0, size_t(at));
             beginnings.insert(beginning);
-            if (compare(collator, string, beginning) >= 0)
+            // A mark that joins a letter into a lower one either composes
+            // with it, and then the text without it is not its beginning, or
+            // is kept from joining (see LocaleCollation::joinsLower).
+            if (isOneMark(std::u16string_view(string).substr(size_t(at)))
+                || compare(collator, string, beginning) >= 0)
                 continue;
             std::u16string &continuation = lowest[beginning];
             if (continuation.empty() || compare(collator, string, beginning + continuation) < 0)

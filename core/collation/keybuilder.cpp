@@ -3,6 +3,9 @@
 #include "keyparts.h"
 #include "keysources.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
@@ -19,7 +22,7 @@ namespace collation {
 // sorts before the same text followed by ignorable characters (NUL, soft
 // hyphen). Under C the key is the folded text alone.
 //
-// The locale's own order is overruled in two places:
+// The locale's own order is overruled in these places:
 //   - A text that ends in the beginning of a contraction whose completion
 //     sorts before it, such as a Thai leading vowel, gets the sort key of
 //     its lowest continuation, so that it sorts just before the texts that
@@ -27,10 +30,20 @@ namespace collation {
 //   - A text that begins with a letter or digit the locale gives no weight
 //     (ARABIC TATWEEL), or one below a space, is moved to just above every
 //     text that begins with a space.
+//   - Where a combining mark would join the letter before it into a letter
+//     that sorts lower, without composing one, the text before the mark is
+//     keyed on its own and the rest after it, from that letter on, so the
+//     text sorts right after its beginning. A long text has ICU's lowest
+//     weight (U+FFFE) put there instead, which sorts it after its beginning
+//     too.
+//   - Where the locale compares accents from the end, those of the last
+//     letter count in the order written, so that a mark added after a mark
+//     extends the key.
 //
 // A long text's sort key is built chunk by chunk, each chunk ending between
 // two code points no contraction joins: the primaries of every chunk come
-// first, then their secondaries.
+// first, then their secondaries (from the last chunk back, where the locale
+// compares accents from the end).
 
 KeyBuilder::KeyBuilder(const QLocale &locale)
     : m_collation(locale.language() == QLocale::C ? nullptr : LocaleCollation::open(locale))
@@ -76,16 +89,37 @@ void KeyBuilder::moveAboveSpaces(const Source &source, QByteArray &keys, qsizety
     }
 }
 
+// The pieces of a text's code points, but for a Turkish capital I, which
+// is the capital of dotless ı when bare and of i when an accent follows.
+template<typename Source, typename F> void KeyBuilder::forEachPiece(const Source &source, F f)
+{
+    const Piece *capitalI = nullptr;
+    source.forEach([&](char32_t c) {
+        const Piece &piece = m_pieces[c];
+        if (capitalI) {
+            f(piece.has(Piece::Mark) && c != U'\u0307' ? m_pieces[U'i'] : *capitalI);
+            capitalI = nullptr;
+        }
+        if (c == U'I' && m_pieces.turkic())
+            capitalI = &piece;
+        else
+            f(piece);
+        return true;
+    });
+    if (capitalI)
+        f(*capitalI);
+}
+
 // The key from ICU's sort keys of the folded text, chunk by chunk.
 template<typename Source> void KeyBuilder::appendCollated(const Source &source, QByteArray &keys)
 {
     m_units.clear();
     m_secondaries.clear();
+    m_chunkEnds.clear();
     bool chunked = false;
     ChunkCutter cutter;
     quint8 previousClass = 0;
-    source.forEach([&](char32_t c) {
-        const Piece &piece = m_pieces[c];
+    forEachPiece(source, [&](const Piece &piece) {
         if (cutter.cutsBefore(piece)) {
             appendChunk(keys);
             chunked = true;
@@ -96,15 +130,23 @@ template<typename Source> void KeyBuilder::appendCollated(const Source &source, 
         // the longer entry could sort first. NFC and NFD never need one.
         if (piece.leadingClass != 0 && piece.leadingClass < previousClass)
             m_units += u'\u034F';
-        m_units.append(piece.utf16, piece.utf16Size);
+        const std::u16string_view units(piece.utf16, piece.utf16Size);
+        if (piece.has(Piece::Continues) && m_collation->joinsLower(m_units, units)) {
+            if (chunked || source.size() >= chunkUnits)
+                m_units += u'\uFFFE';
+            else
+                startSegment(keys);
+        }
+        m_units += units;
         previousClass = piece.trailingClass;
-        return true;
     });
     m_units += m_collation->lowestContinuation(m_units);
+    if (m_collation->backwardSecondaries())
+        m_collation->reverseLastMarks(m_units);
     if (chunked) {
         appendChunk(keys);
         keys += '\x01';
-        keys += m_secondaries;
+        appendChunkSecondaries(keys);
     } else {
         m_collation->appendSortKey(m_units, keys);
     }
@@ -122,9 +164,36 @@ void KeyBuilder::appendChunk(QByteArray &keys)
     const qsizetype separator = m_chunkKey.indexOf('\x01');
     keys += QByteArrayView(m_chunkKey).first(separator);
     m_secondaries += QByteArrayView(m_chunkKey).sliced(separator + 1);
+    m_chunkEnds.push_back(m_secondaries.size());
     m_units.clear();
     if (m_chunkKey.capacity() > 16 * chunkUnits)
         m_chunkKey = {};
+}
+
+void KeyBuilder::startSegment(QByteArray &keys)
+{
+    m_collation->appendSortKey(m_units, keys);
+    keys += '\x01';
+    auto letterAt = int32_t(m_units.size());
+    while (letterAt > 0) {
+        UChar32 c;
+        U16_PREV(m_units.data(), 0, letterAt, c);
+        if (u_getCombiningClass(c) == 0)
+            break;
+    }
+    m_units.erase(0, size_t(letterAt));
+}
+
+void KeyBuilder::appendChunkSecondaries(QByteArray &keys)
+{
+    if (!m_collation->backwardSecondaries()) {
+        keys += m_secondaries;
+        return;
+    }
+    for (size_t i = m_chunkEnds.size(); i > 0; --i) {
+        const qsizetype start = i > 1 ? m_chunkEnds[i - 2] : 0;
+        keys += QByteArrayView(m_secondaries).sliced(start, m_chunkEnds[i - 1] - start);
+    }
 }
 
 template<typename Source> void KeyBuilder::appendFolded(const Source &source, QByteArray &keys)
@@ -133,24 +202,15 @@ template<typename Source> void KeyBuilder::appendFolded(const Source &source, QB
     if (source.size() < chunkUnits) {
         keys.resize(start + qsizetype(sizeof(Piece::utf8)) * source.size());
         RoomyFoldWriter fold{keys.data() + start};
-        source.forEach([&](char32_t c) {
-            fold.put(m_pieces[c]);
-            return true;
-        });
+        forEachPiece(source, [&](const Piece &piece) { fold.put(piece); });
         keys.truncate(fold.at - keys.constData());
         return;
     }
     FoldCounter size;
-    source.forEach([&](char32_t c) {
-        size.put(m_pieces[c]);
-        return true;
-    });
+    forEachPiece(source, [&](const Piece &piece) { size.put(piece); });
     keys.resize(start + size.size);
     FoldWriter fold{keys.data() + start};
-    source.forEach([&](char32_t c) {
-        fold.put(m_pieces[c]);
-        return true;
-    });
+    forEachPiece(source, [&](const Piece &piece) { fold.put(piece); });
 }
 
 template void KeyBuilder::append(const AsciiBytes &, QByteArray &);

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace collation {
 
@@ -30,19 +31,23 @@ public:
     template<typename Source> void append(const Source &source, QByteArray &keys);
 
 private:
+    template<typename Source, typename F> void forEachPiece(const Source &source, F f);
     template<typename Source> void appendCollated(const Source &source, QByteArray &keys);
     void appendChunk(QByteArray &keys);
+    void appendChunkSecondaries(QByteArray &keys);
+    void startSegment(QByteArray &keys);
     template<typename Source> void appendFolded(const Source &source, QByteArray &keys);
     template<typename Source>
     void moveAboveSpaces(const Source &source, QByteArray &keys, qsizetype start);
 
     std::unique_ptr<LocaleCollation> m_collation;
     PieceTable m_pieces;
-    SimpleKeys m_simple{m_pieces};
+    SimpleKeys m_simple{m_pieces, m_collation && m_collation->backwardSecondaries()};
     // Scratch space of the key being built.
     std::u16string m_units;
     QByteArray m_chunkKey;
     QByteArray m_secondaries;
+    std::vector<qsizetype> m_chunkEnds; // in m_secondaries
 };
 
 } // namespace collation

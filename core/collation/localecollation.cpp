@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <new>
-#include <vector>
 
 namespace collation {
 
@@ -21,23 +20,6 @@ namespace {
 bool isAscii(std::u16string_view text)
 {
     return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
-}
-
-char32_t lastCodePoint(std::u16string_view text)
-{
-    auto at = int32_t(text.size());
-    UChar32 c;
-    U16_PREV(text.data(), 0, at, c);
-    return char32_t(c);
-}
-
-// The last `count` code points of `text`.
-std::u16string_view lastCodePoints(std::u16string_view text, int count)
-{
-    auto at = int32_t(text.size());
-    for (; count > 0 && at > 0; --count)
-        U16_BACK_1(text.data(), 0, at);
-    return text.substr(size_t(at));
 }
 
 } // namespace
@@ -61,7 +43,9 @@ std::unique_ptr<LocaleCollation> LocaleCollation::open(const QLocale &locale)
     // Some locales (Thai) make spaces and punctuation ignorable, and then
     // " zebra" would sort by "zebra"; a space must sort before letters.
     ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-    ucol_setAttribute(collator, UCOL_FRENCH_COLLATION, UCOL_OFF, &status);
+    // Accents are compared from the end of a text where the locale does so.
+    collation->m_backwardSecondaries =
+            ucol_getAttribute(collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON;
     ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
     // Text in NFC or NFD orders the same without normalization, since the
     // collator's data covers both. Normalizing would move a combining mark
@@ -168,7 +152,8 @@ Piece LocaleCollation::pairOf(const Piece &first, const Piece &second)
     // Longer contractions that begin with the pair are left to ICU.
     if ((isAscii(text) ? tailored() : all()).beginnings.count(text))
         return pair;
-    if (weigh(pair, text, &first, &second))
+    if (!joinsLower(text.substr(0, first.utf16Size), text.substr(first.utf16Size))
+        && weigh(pair, text, &first, &second))
         pair.flags |= Piece::Simple;
     return pair;
 }
@@ -190,42 +175,6 @@ void LocaleCollation::appendSortKey(std::u16string_view text, QByteArray &to) co
         }
         capacity = size;
     }
-}
-
-std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
-{
-    // The text may end in the beginning of a contraction, perhaps with
-    // combining marks after it that the contraction can skip.
-    std::u16string_view stem = text;
-    std::vector<std::u16string> candidates;
-    for (int marks = 0; marks <= 8 && !stem.empty(); ++marks) {
-        const char32_t last = lastCodePoint(stem);
-        const Contractions &contractions = knowing(last);
-        for (int length = 1;
-             contractions.lowestEnds.count(last) && length <= contractions.longestBeginning;
-             ++length) {
-            const std::u16string_view beginning = lastCodePoints(stem, length);
-            const auto found = contractions.lowest.find(std::u16string(beginning));
-            if (found != contractions.lowest.end())
-                candidates.push_back(found->second);
-            if (beginning.size() == stem.size())
-                break;
-        }
-        if (u_getCombiningClass(UChar32(last)) == 0)
-            break;
-        stem = stem.substr(0, stem.size() - lastCodePoints(stem, 1).size());
-    }
-    if (candidates.empty())
-        return {};
-
-    std::u16string lowest;
-    const std::u16string whole(text);
-    for (const std::u16string &candidate : candidates) {
-        if (compare(m_collator, whole + candidate, whole) < 0
-            && (lowest.empty() || compare(m_collator, whole + candidate, whole + lowest) < 0))
-            lowest = candidate;
-    }
-    return lowest;
 }
 
 } // namespace collation

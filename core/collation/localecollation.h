@@ -16,8 +16,9 @@ namespace collation {
 
 struct Piece;
 
-// A locale's collator, set up as keys need it: accents count, case is left
-// to the folding, spaces and punctuation are not ignorable.
+// A locale's collator, set up as keys need it: accents count, in the order
+// the locale reads them, case is left to the folding, spaces and punctuation
+// are not ignorable.
 class LocaleCollation
 {
 public:
@@ -45,6 +46,19 @@ public:
     // Every key of a text that begins with a space is below this.
     QByteArrayView spaceLimit() const { return m_spaceLimit; }
 
+    // Whether the locale compares accents from the end of a text, as
+    // Canadian French does.
+    bool backwardSecondaries() const { return m_backwardSecondaries; }
+    // Whether `mark`, written after `text`, would join a letter of it into
+    // one that sorts before `text` alone, though no composed letter is
+    // formed: Vietnamese ơ with a circumflex, Persian ی with a hamza above,
+    // a Khmer consonant with a robat.
+    bool joinsLower(std::u16string_view text, std::u16string_view mark) const;
+    // Writes the marks after the last letter of `text` in reverse, its own
+    // included, so that with backward secondaries they count in the order
+    // written, and a mark added after a mark extends the key.
+    void reverseLastMarks(std::u16string &text) const;
+
 private:
     explicit LocaleCollation(UCollator *collator);
     // ASCII is in contractions of the tailoring only; the root collation's
@@ -61,6 +75,7 @@ private:
 
     UCollator *const m_collator;
     QByteArray m_spaceLimit;
+    bool m_backwardSecondaries = false;
     std::unique_ptr<Contractions> m_tailored;
     std::unique_ptr<Contractions> m_all;
 };

@@ -21,7 +21,7 @@ PieceTable::~PieceTable() = default;
 
 // ICU's full case folding: "ß" folds to "ss", never to more than three
 // UTF-16 units. In Turkish and Azerbaijani, I is the capital of dotless ı
-// and İ the capital of i.
+// and İ the capital of i; Î folds to î as elsewhere.
 void PieceTable::fold(char32_t codePoint, Piece &piece) const
 {
     UChar unfolded[2];
@@ -39,22 +39,11 @@ void PieceTable::fold(char32_t codePoint, Piece &piece) const
     piece.utf16Size = quint8(foldedLength);
     std::copy(folded, folded + foldedLength, piece.utf16);
 
-    if (m_turkic && codePoint != U'\u0130') {
-        // A Turkish I with marks, composed or not, is the capital of ı with
-        // those marks, but I followed by a dot above is İ. The collator
-        // knows both, so it is given the capital; the folded text has ı.
-        UChar decomposed[8];
-        const int32_t decomposedLength = unorm2_getDecomposition(
-                unorm2_getNFDInstance(&status), UChar32(codePoint), decomposed, 8, &status);
-        if (codePoint == U'I'
-            || (U_SUCCESS(status) && decomposedLength > 0 && decomposedLength <= 3
-                && decomposed[0] == u'I' && foldedLength == 1)) {
-            piece.utf16[0] = char16_t(codePoint);
-            folded[0] = u'\u0131';
-            std::copy(decomposed + 1, decomposed + qMax(decomposedLength, 1), folded + 1);
-            foldedLength = qMax(decomposedLength, 1);
-        }
-    }
+    // A bare I folds to dotless ı; the collator knows the capital as such.
+    // Followed by an accent it is the capital of i, as Î and Í are: the key
+    // builder sees to that.
+    if (m_turkic && codePoint == U'I')
+        piece.utf16[0] = u'I';
     const QByteArray utf8 =
             QStringView(reinterpret_cast<const char16_t *>(folded), foldedLength).toUtf8();
     piece.utf8Size = quint8(qMin(utf8.size(), qsizetype(sizeof piece.utf8)));
@@ -95,6 +84,9 @@ const Piece &PieceTable::compute(char32_t codePoint)
         }
         m_collation->describe(piece, first, second);
     }
+    // What follows a Turkish I decides its folding, so ICU weighs it.
+    if (m_turkic && codePoint == U'I')
+        piece.flags &= quint16(~(Piece::Simple | Piece::Plain));
 
     std::unique_ptr<Page> &page = m_pages[codePoint >> 8];
     if (!page)

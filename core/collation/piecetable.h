@@ -32,6 +32,9 @@ public:
     // which Starts and the second Continues (see LocaleCollation::pairOf).
     const Piece &pair(char32_t first, char32_t second);
 
+    // Whether I is the capital of dotless ı, as in Turkish and Azerbaijani.
+    bool turkic() const { return m_turkic; }
+
 private:
     using Page = std::array<Piece, 0x100>;
 

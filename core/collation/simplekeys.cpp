@@ -7,6 +7,19 @@
 
 namespace collation {
 
+namespace {
+
+// Whether a piece's weights are written alike forwards and backwards: with
+// common secondary weights only, as plain letters have. Where the locale
+// compares accents from the end, ICU must weigh any other.
+bool commonSecondaries(const Piece &piece)
+{
+    return std::all_of(piece.secondaries, piece.secondaries + piece.secondaryCount,
+                       [](quint16 weight) { return weight == 0x0500; });
+}
+
+} // namespace
+
 // Most lines are ASCII whose every character has one primary and a common
 // secondary weight, so the key is quick to write: the primaries, the count
 // of common weights as ICU writes it, the text in lower case.
@@ -66,9 +79,10 @@ bool SimpleKeys::write(const Source &source, SortKeyWriter<Out> &writer, Fold &f
     char32_t waitingCodePoint = 0;
     bool marksAfterStart = false; // which a contraction may skip
     bool begins = false;
+    const bool backward = m_backwardSecondaries;
     const bool simple = source.forEach([&](char32_t c) {
         const Piece &piece = m_pieces[c];
-        if (!piece.has(Piece::Simple))
+        if (!piece.has(Piece::Simple) || (backward && !commonSecondaries(piece)))
             return false;
         if (chunked && cutter.cutsBefore(piece)) {
             if (waiting)
@@ -82,7 +96,7 @@ bool SimpleKeys::write(const Source &source, SortKeyWriter<Out> &writer, Fold &f
             begins = piece.has(Piece::Begins);
         if (piece.has(Piece::Continues) && waiting) {
             const Piece &pair = m_pieces.pair(waitingCodePoint, c);
-            if (!pair.has(Piece::Simple))
+            if (!pair.has(Piece::Simple) || (backward && !commonSecondaries(pair)))
                 return false;
             if (!pair.has(Piece::Apart)) {
                 writer.add(pair);

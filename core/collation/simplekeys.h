@@ -15,8 +15,11 @@ namespace collation {
 class SimpleKeys
 {
 public:
-    explicit SimpleKeys(PieceTable &pieces)
+    // With backward secondaries, only texts whose accents are common
+    // weights, the same forwards and backwards, are written.
+    SimpleKeys(PieceTable &pieces, bool backwardSecondaries)
         : m_pieces(pieces)
+        , m_backwardSecondaries(backwardSecondaries)
     { }
 
     // The key of a short ASCII text whose characters are all plain and need
@@ -31,6 +34,7 @@ private:
     bool write(const Source &source, SortKeyWriter<Out> &writer, Fold &fold);
 
     PieceTable &m_pieces;
+    const bool m_backwardSecondaries;
     // The primary weight of each ASCII character that is plain and needs no
     // neighbour, else 0, and its folding; not yet known while the first
     // primary is unknownAscii.

@@ -29,12 +29,24 @@ EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
 
+core::EntryList &EntryListModel::list() const
+{
+    if (!m_entries)
+        m_entries = std::make_unique<core::EntryList>();
+    return *m_entries;
+}
+
+const core::EntryList &EntryListModel::entries() const
+{
+    return list();
+}
+
 listfile::FileResult EntryListModel::addFile(const QString &fileName)
 {
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    listfile::FileResult result = listfile::ReadListFile(fileName, m_entries);
+    listfile::FileResult result = listfile::ReadListFile(fileName, list());
     m_shownLongEntries.clear();
     endResetModel();
     if (result.ok())
@@ -44,7 +56,7 @@ listfile::FileResult EntryListModel::addFile(const QString &fileName)
 
 int EntryListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_entries.Count();
+    return parent.isValid() || !m_entries ? 0 : m_entries->Count();
 }
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
@@ -52,7 +64,7 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole)
         || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const QByteArray &entry = m_entries.Item(qint16(index.row()));
+    const QByteArray &entry = m_entries->Item(qint16(index.row()));
     if (role == Qt::ToolTipRole) {
         QString start = core::decodeEntryStart(entry, ToolTipCharacters + 1);
         if (start.size() > ToolTipCharacters) {

@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+
 // Shows the one entry list to a view: a row per entry, in list order,
 // decoded for display. A whole file is added at once and the view is told
 // once, not once per line.
@@ -17,7 +19,8 @@ class EntryListModel final : public QAbstractListModel
 public:
     explicit EntryListModel(QObject *parent = nullptr);
 
-    const core::EntryList &entries() const { return m_entries; }
+    // The list; made on first use, see m_entries.
+    const core::EntryList &entries() const;
 
     // Reads a list file into the list (see listfile::ReadListFile).
     listfile::FileResult addFile(const QString &fileName);
@@ -28,7 +31,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    core::EntryList m_entries;
+    core::EntryList &list() const;
+
+    // Making a list opens the locale's collator, which an empty window does
+    // not need: the first file read, or the first question asked, makes it.
+    mutable std::unique_ptr<core::EntryList> m_entries;
     // What rows of long entries show, by row; rows move when a file is read.
     mutable QHash<int, QString> m_shownLongEntries;
     QString m_lastFileRead;

@@ -6,7 +6,6 @@
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QTime>
 #include <QTimer>
@@ -88,11 +87,22 @@ void StatusPanels::resizeEvent(QResizeEvent *event)
 
 // The locale's short time format without seconds: the clock shows hours and
 // minutes, and some short formats (the C locale's among them) carry seconds,
-// which a clock refreshed once a minute would show wrong.
+// which a clock refreshed once a minute would show wrong. Each run of "s"
+// goes with the one separator before it. Done by hand: a regular expression
+// compiled for this alone costs more than the rest of the status bar.
 static QString minutesTimeFormat(const QLocale &locale)
 {
-    static const QRegularExpression seconds(u"[.:]?s+"_s);
-    return locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    QString kept;
+    kept.reserve(format.size());
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        const bool secondsFollow = i + 1 < format.size() && format.at(i + 1) == u's';
+        if (c == u's' || ((c == u':' || c == u'.') && secondsFollow))
+            continue;
+        kept.append(c);
+    }
+    return kept;
 }
 
 // The locale's short date format with the year in four digits ("7/12/2005"

@@ -31,7 +31,8 @@ inline const UChar *icuText(const QString &text)
 }
 
 // ICU's own collator for a locale, set up as the list's order asks: accents
-// count, case does not, spaces and punctuation are not ignorable.
+// count, in the order the locale reads them, case does not, spaces and
+// punctuation are not ignorable.
 class Icu
 {
 public:
@@ -41,7 +42,6 @@ public:
         m_collator = ucol_open(locale.toUtf8().constData(), &status);
         ucol_setStrength(m_collator, UCOL_SECONDARY);
         ucol_setAttribute(m_collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-        ucol_setAttribute(m_collator, UCOL_FRENCH_COLLATION, UCOL_OFF, &status);
         ucol_setAttribute(m_collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
         ucol_setAttribute(m_collator, UCOL_NORMALIZATION_MODE, normalization, &status);
     }

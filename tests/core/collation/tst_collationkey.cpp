@@ -68,6 +68,10 @@ void tst_CollationKey::orderRules_data()
             {"prefix: e e acute", u"e"_s, u"é"_s, Order::Before},
             {"prefix: trailing space", u"a"_s, u"a "_s, Order::Before},
             {"prefix: mark that would go first", u"a\u0301"_s, u"a\u0301\u0332"_s, Order::Before},
+            {"prefix: a mark after a mark", u"cot\u00E8"_s, u"cot\u00E8\u0301"_s, Order::Before},
+            {"prefix: decomposed, a mark after a mark", u"e\u0300"_s, u"e\u0300\u0301"_s,
+             Order::Before},
+            {"prefix: a mark that composes nothing", u"ab"_s, u"ab\u0301"_s, Order::Before},
             {"prefix: lone Thai leading vowel", u"\u0E40"_s, u"\u0E40\u0E01"_s, Order::Before},
             {"space: zebra apple", u" zebra"_s, u"apple"_s, Order::Before},
             {"space: before a", u" "_s, u"a"_s, Order::Before},
@@ -81,7 +85,7 @@ void tst_CollationKey::orderRules_data()
             {"space: inside", u"a b"_s, u"ab"_s, Order::Before},
             {"space: inside before digit", u"a z"_s, u"a0"_s, Order::Before},
     };
-    for (const QString &locale : ruleLocales + QStringList{u"th_TH"_s, u"cy_GB"_s}) {
+    for (const QString &locale : ruleLocales + QStringList{u"th_TH"_s, u"cy_GB"_s, u"fr_CA"_s}) {
         for (const Case &c : cases) {
             QTest::addRow("%s %s", qPrintable(locale), c.name)
                     << locale << c.first << c.second << c.order;
@@ -96,7 +100,15 @@ void tst_CollationKey::orderRules_data()
     // mark out of order after the rafe must not let a dagesh reach the pe.
     QTest::newRow("yi prefix: a mark out of order")
             << u"yi"_s << u"\u05E4\u05BF"_s << u"\u05E4\u05BF\u093C\u05BC"_s << Order::Before;
-    // In Turkish and Azerbaijani, I is the capital of ı and İ that of i.
+    // A mark that would join a letter into a lower one, composing none,
+    // keeps the text after the text without it.
+    QTest::newRow("vi prefix: co horn before it with a circumflex")
+            << u"vi_VN"_s << u"c\u01A1"_s << u"c\u01A1\u0302"_s << Order::Before;
+    QTest::newRow("fa prefix: farsi yeh before it with a hamza above")
+            << u"fa_IR"_s << u"\u06A9\u062A\u0627\u0628\u06CC"_s
+            << u"\u06A9\u062A\u0627\u0628\u06CC\u0654"_s << Order::Before;
+    // In Turkish and Azerbaijani, I is the capital of ı and İ that of i; with
+    // an accent, composed or not, it is the capital of i with that accent.
     for (const QString &locale : {u"tr_TR"_s, u"az_AZ"_s}) {
         const auto row = [&](const char *name, const QString &first, const QString &second,
                              Order order) {
@@ -106,6 +118,9 @@ void tst_CollationKey::orderRules_data()
         row("case: İZMİR izmir", u"İZMİR"_s, u"izmir"_s, Order::Equal);
         row("case: dotless before dotted", u"ISTANBUL"_s, u"istanbul"_s, Order::Before);
         row("case: g breve", u"dağ"_s, u"DAĞ"_s, Order::Equal);
+        row("case: MİLLÎ millî", u"MİLLÎ"_s, u"millî"_s, Order::Equal);
+        row("case: decomposed I circumflex", u"MİLLI\u0302"_s, u"milli\u0302"_s, Order::Equal);
+        row("case: I acute", u"Í"_s, u"í"_s, Order::Equal);
     }
 }
 
@@ -171,6 +186,24 @@ void tst_CollationKey::localeOrder_data()
             << u"sr_Latn"_s << QStringList{u"cvet"_s, u"čaj"_s, u"ćup"_s};
     QTest::newRow("cy_GB n before the words it begins, ng after g")
             << u"cy_GB"_s << QStringList{u"mag"_s, u"man"_s, u"mang"_s, u"mah"_s};
+    QTest::newRow("fr_CA accents compared from the end")
+            << u"fr_CA"_s << QStringList{u"cote"_s, u"côte"_s, u"coté"_s, u"côté"_s};
+    QTest::newRow("fr_CA decomposed accents compared from the end")
+            << u"fr_CA"_s
+            << QStringList{u"cote"_s, u"co\u0302te"_s, u"cote\u0301"_s, u"co\u0302te\u0301"_s};
+    QTest::newRow("ar yeh after yeh with hamza, composed or not")
+            << u"ar"_s
+            << QStringList{u"فئة"_s, u"\u0641\u064A\u0654\u0629"_s, u"فأر"_s, u"فاز"_s, u"في"_s};
+    QTest::newRow("fa yeh after teh, with a hamza above right after it")
+            << u"fa_IR"_s
+            << QStringList{u"کتابت"_s, u"کتابی"_s, u"\u06A9\u062A\u0627\u0628\u06CC\u0654"_s,
+                           u"\u06A9\u062A\u0627\u0628\u06CC\u064B"_s, u"کتابیا"_s};
+    QTest::newRow("mt g with a dot before g, composed or not")
+            << u"mt_MT"_s << QStringList{u"g\u0307"_s, u"ġ"_s, u"g"_s, u"għ"_s, u"h"_s};
+    QTest::newRow("vi o horn after o circumflex")
+            << u"vi_VN"_s << QStringList{u"cô"_s, u"cốc"_s, u"côi"_s, u"cồn"_s, u"cơ"_s, u"cờ"_s};
+    QTest::newRow("tr_TR I circumflex after i")
+            << u"tr_TR"_s << QStringList{u"MILLI"_s, u"milli"_s, u"MİLLÎ"_s, u"millîler"_s};
     QTest::newRow("C by code point")
             << u"C"_s << QStringList{u"Z1"_s, u"z2"_s, u"é"_s, u"\u4E00"_s};
 }

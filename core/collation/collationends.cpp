@@ -1,0 +1,157 @@
+#include "localecollation.h"
+
+#include "icu.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <vector>
+
+// What keys need of a text's end: where it ends in the beginning of a
+// contraction, where a mark after it would join its last letter, and the
+// order of its last marks.
+
+namespace collation {
+
+namespace {
+
+char32_t lastCodePoint(std::u16string_view text)
+{
+    auto at = int32_t(text.size());
+    UChar32 c;
+    U16_PREV(text.data(), 0, at, c);
+    return char32_t(c);
+}
+
+// The last `count` code points of `text`.
+std::u16string_view lastCodePoints(std::u16string_view text, int count)
+{
+    auto at = int32_t(text.size());
+    for (; count > 0 && at > 0; --count)
+        U16_BACK_1(text.data(), 0, at);
+    return text.substr(size_t(at));
+}
+
+// The NFC form of `text`: how a person sees it, with a letter and the marks
+// that compose it written as one.
+std::u16string composed(std::u16string_view text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2 *nfc = unorm2_getNFCInstance(&status);
+    std::u16string result(2 * text.size() + 4, u'\0');
+    const int32_t size = unorm2_normalize(
+            nfc, reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()),
+            reinterpret_cast<UChar *>(result.data()), int32_t(result.size()), &status);
+    if (U_FAILURE(status))
+        return std::u16string(text);
+    result.resize(size_t(size));
+    return result;
+}
+
+void appendCodePoint(std::u16string &text, char32_t c)
+{
+    char16_t units[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(units, length, UChar32(c));
+    text.append(units, size_t(length));
+}
+
+} // namespace
+
+bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view mark) const
+{
+    if (mark.empty() || lastCodePoints(mark, 1).size() != mark.size()
+        || !(U_GET_GC_MASK(UChar32(lastCodePoint(mark))) & U_GC_M_MASK))
+        return false;
+    // A contraction's beginning and the marks it reaches over are short.
+    const std::u16string tail(lastCodePoints(text, 12));
+    const std::u16string joined = tail + std::u16string(mark);
+    if (compare(m_collator, joined, tail) >= 0)
+        return false;
+    const std::u16string seen = composed(tail);
+    return composed(joined).compare(0, seen.size(), seen) == 0;
+}
+
+void LocaleCollation::reverseLastMarks(std::u16string &text) const
+{
+    auto letterAt = int32_t(text.size());
+    UChar32 letter = 0;
+    while (letterAt > 0) {
+        U16_PREV(text.data(), 0, letterAt, letter);
+        // Past the joiner that keeps marks out of order apart.
+        if (u_getCombiningClass(letter) == 0 && letter != 0x034F)
+            break;
+    }
+    if (letterAt == int32_t(text.size()) || u_getCombiningClass(letter) != 0)
+        return;
+    // The letter's own marks, when it decomposes into one letter and marks.
+    UErrorCode status = U_ZERO_ERROR;
+    UChar decomposed[16];
+    int32_t decomposedSize = unorm2_getDecomposition(unorm2_getNFDInstance(&status), letter,
+                                                     decomposed, 16, &status);
+    std::vector<char32_t> marks;
+    UChar32 base = letter;
+    if (U_SUCCESS(status) && decomposedSize > 0) {
+        int32_t at = 0;
+        U16_NEXT(decomposed, at, decomposedSize, base);
+        while (at < decomposedSize) {
+            UChar32 c;
+            U16_NEXT(decomposed, at, decomposedSize, c);
+            if (u_getCombiningClass(c) == 0)
+                return;
+            marks.push_back(char32_t(c));
+        }
+    }
+    int32_t at = letterAt;
+    U16_FWD_1(text.data(), at, int32_t(text.size()));
+    for (const int32_t size = int32_t(text.size()); at < size;) {
+        UChar32 c;
+        U16_NEXT(text.data(), at, size, c);
+        marks.push_back(char32_t(c));
+    }
+    if (marks.size() < 2)
+        return;
+    text.resize(size_t(letterAt));
+    appendCodePoint(text, char32_t(base));
+    std::for_each(marks.rbegin(), marks.rend(), [&](char32_t c) { appendCodePoint(text, c); });
+}
+
+std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
+{
+    // The text may end in the beginning of a contraction, perhaps with
+    // combining marks after it that the contraction can skip.
+    std::u16string_view stem = text;
+    std::vector<std::u16string> candidates;
+    for (int marks = 0; marks <= 8 && !stem.empty(); ++marks) {
+        const char32_t last = lastCodePoint(stem);
+        const Contractions &contractions = knowing(last);
+        for (int length = 1;
+             contractions.lowestEnds.count(last) && length <= contractions.longestBeginning;
+             ++length) {
+            const std::u16string_view beginning = lastCodePoints(stem, length);
+            const auto found = contractions.lowest.find(std::u16string(beginning));
+            if (found != contractions.lowest.end())
+                candidates.push_back(found->second);
+            if (beginning.size() == stem.size())
+                break;
+        }
+        if (u_getCombiningClass(UChar32(last)) == 0)
+            break;
+        stem = stem.substr(0, stem.size() - lastCodePoints(stem, 1).size());
+    }
+    if (candidates.empty())
+        return {};
+
+    std::u16string lowest;
+    const std::u16string whole(text);
+    for (const std::u16string &candidate : candidates) {
+        if (compare(m_collator, whole + candidate, whole) < 0
+            && (lowest.empty() || compare(m_collator, whole + candidate, whole + lowest) < 0))
+            lowest = candidate;
+    }
+    return lowest;
+}
+
+} // namespace collation
