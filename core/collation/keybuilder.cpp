@@ -63,7 +63,12 @@ template<typename Source> void KeyBuilder::append(const Source &source, QByteArr
     bool plain = false;
     if constexpr (std::is_same_v<Source, AsciiBytes>)
         plain = m_simple.appendPlainAscii(source.bytes, keys);
-    if (!plain && !m_simple.append(source, keys)) {
+    // Where accents count from the end, letters that have one need ICU, and
+    // most text outside ASCII has them.
+    const bool simple = plain
+            || ((std::is_same_v<Source, AsciiBytes> || !m_collation->backwardSecondaries())
+                && m_simple.append(source, keys));
+    if (!simple) {
         appendCollated(source, keys);
         keys += '\0';
         appendFolded(source, keys);

@@ -29,6 +29,9 @@ QString unusableFileReason(const QString &fileName)
     if (fileName.contains(QChar::ReplacementCharacter))
         return tr("The file name is not valid UTF-8, so this program cannot use it. "
                   "Rename the file, or choose another name.");
+    // The system would take the name as ending at the NUL, another file.
+    if (fileName.contains(QChar::Null))
+        return tr("The file name holds a NUL character, which no file name can hold.");
     const QFileInfo info(fileName);
     if (!info.exists() || info.isFile())
         return {};
@@ -44,6 +47,15 @@ QString tooManyLinesReason(qint64 lines, qint16 room)
     if (room == 0)
         return tr("The file has %1 lines, but the list is full.").arg(lines);
     return tr("The file has %1 lines, but the list can take only %2 more.").arg(lines).arg(room);
+}
+
+QString tooManyLinesInFilesReason(qint64 lines, qint16 room)
+{
+    if (room == 0)
+        return tr("The files have %1 lines together, but the list is full.").arg(lines);
+    return tr("The files have %1 lines together, but the list can take only %2 more.")
+            .arg(lines)
+            .arg(room);
 }
 
 QString utf16Reason()
@@ -77,4 +89,16 @@ QString outOfMemoryReason()
     return tr("There is not enough memory for this file. The list is as it was.");
 }
 
+QString changedFileReason(qint64 statedSize, qint64 readSize)
+{
+    return tr("The file changed while it was read: it had %1 when it was opened, "
+              "and ended after %2. The list is as it was.")
+            .arg(sizeText(statedSize), sizeText(readSize));
+}
+
+QString waitingFileReason()
+{
+    return tr("The file has nothing to read yet. It may be a system file that waits for "
+              "events, such as kernel messages.");
+}
 } // namespace listfile

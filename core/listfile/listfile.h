@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace core {
 class EntryList;
@@ -37,9 +39,18 @@ private:
 // trimmed. A leading UTF-8 byte-order mark is dropped; UTF-16 is refused.
 // Lines read before a read error stay in the list. A file that would
 // overflow the list, that is too large for the memory within reach, or that
-// reads on past its stated size adds nothing, and neither does running out
-// of memory. Only regular files are read.
+// reads on past its stated size adds nothing, and neither does one that
+// ends before it, one that would make the reader wait, or running out of
+// memory. Only regular files are read.
 FileResult ReadListFile(const QString &fileName, EntryList &list);
+
+// Reads the files one after another into the list, as one Open: each is
+// read as ReadListFile reads it, and a file that cannot be read is passed
+// over while the others go in. Lines go in all at once, so when the files
+// together have more lines than the list has room for, none of them goes
+// in. Returns the failures, in the order of the files; a list-full failure
+// names no file when there were several.
+QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list);
 
 // Writes every entry, in list order, each followed by CR LF. When the file
 // would not read back as the same entries (its first entry begins with

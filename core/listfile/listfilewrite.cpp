@@ -3,7 +3,9 @@
 #include "entrylist.h"
 #include "filereasons.h"
 #include "filestart.h"
+#include "listfilewriting.h"
 #include "newfilereason.h"
+#include "savetarget.h"
 
 #include <QByteArray>
 #include <QSaveFile>
@@ -20,32 +22,28 @@ constexpr qsizetype chunkSize = 64 * 1024;
 
 // Qt reports a short write as "Unknown error"; errno still says why (the
 // disk is full, the file is too large).
-bool writeAll(QSaveFile &file, QByteArrayView bytes, int &systemError)
+QString failureReason(const QFileDevice &file, int systemError)
+{
+    return systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
+                            : file.errorString();
+}
+
+bool writeAll(QFileDevice &file, QByteArrayView bytes, QString &reason)
 {
     errno = 0;
     if (file.write(bytes.data(), bytes.size()) == bytes.size())
         return true;
-    systemError = errno;
+    reason = failureReason(file, errno);
     return false;
 }
 
-bool flush(QSaveFile &file, int &systemError)
+bool flush(QFileDevice &file, QString &reason)
 {
     errno = 0;
     if (file.flush())
         return true;
-    systemError = errno;
+    reason = failureReason(file, errno);
     return false;
-}
-
-// Abandons the new file so that the old one stays as it was. The reason is
-// taken first: cancelling replaces it.
-FileResult abandon(QSaveFile &file, int systemError)
-{
-    const QString reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                                            : file.errorString();
-    file.cancelWriting();
-    return FileResult::failure(file.fileName(), reason);
 }
 
 // The first FileStartSize bytes the entries make, or all of them.
@@ -59,9 +57,40 @@ QByteArray startOf(const EntryList &list)
     return start;
 }
 
-FileResult writeEntries(QSaveFile &file, const EntryList &list)
+// The list goes to a new file that replaces the old one only when all of it
+// is written. Qt 6.4's commit() reports success and replaces the old file
+// even after a short write or a failed final flush, so every write and the
+// flush are checked. `created` tells whether the new file could be made.
+FileResult replaceFile(const QString &path, const QString &fileName, const EntryList &list,
+                       bool &created)
 {
-    int systemError = 0;
+    QSaveFile file(path);
+    errno = 0;
+    created = file.open(QIODevice::WriteOnly);
+    if (!created) {
+        const int systemError = errno;
+        return FileResult::failure(fileName,
+                                   newFileFailureReason(path, systemError, file.errorString()));
+    }
+    try {
+        if (const QString reason = writeEntries(file, list); !reason.isEmpty()) {
+            file.cancelWriting();
+            return FileResult::failure(fileName, reason);
+        }
+    } catch (const std::bad_alloc &) {
+        file.cancelWriting();
+        throw;
+    }
+    if (!file.commit() || file.error() != QFileDevice::NoError)
+        return FileResult::failure(fileName, file.errorString());
+    return FileResult::success();
+}
+
+} // namespace
+
+QString writeEntries(QFileDevice &file, const EntryList &list)
+{
+    QString reason;
     QByteArray buffer;
     buffer.reserve(chunkSize + 1024);
     if (needsUtf8Mark(startOf(list)))
@@ -70,48 +99,45 @@ FileResult writeEntries(QSaveFile &file, const EntryList &list)
         const QByteArray &entry = list.Item(position);
         // A long entry goes straight to the file rather than through a copy.
         if (entry.size() >= chunkSize) {
-            if (!writeAll(file, buffer, systemError) || !writeAll(file, entry, systemError))
-                return abandon(file, systemError);
+            if (!writeAll(file, buffer, reason) || !writeAll(file, entry, reason))
+                return reason;
             buffer.clear();
         } else {
             buffer += entry;
         }
         buffer += "\r\n";
         if (buffer.size() >= chunkSize) {
-            if (!writeAll(file, buffer, systemError))
-                return abandon(file, systemError);
+            if (!writeAll(file, buffer, reason))
+                return reason;
             buffer.clear();
         }
     }
-    if (!writeAll(file, buffer, systemError) || !flush(file, systemError))
-        return abandon(file, systemError);
-    if (!file.commit() || file.error() != QFileDevice::NoError)
-        return FileResult::failure(file.fileName(), file.errorString());
-    return FileResult::success();
+    if (!writeAll(file, buffer, reason) || !flush(file, reason))
+        return reason;
+    return {};
 }
-
-} // namespace
 
 FileResult WriteListFile(const QString &fileName, const EntryList &list)
 {
     if (const QString reason = unusableFileReason(fileName); !reason.isEmpty())
         return FileResult::failure(fileName, reason);
+    const SaveTarget target = findSaveTarget(fileName);
+    if (!target.refusal.isEmpty())
+        return FileResult::failure(fileName, target.refusal);
 
-    // The list goes to a temporary file that replaces the old one only when
-    // all of it is written. Qt 6.4's commit() reports success and replaces
-    // the old file even after a short write or a failed final flush, so
-    // every write and the flush are checked here.
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        const int systemError = errno;
-        return FileResult::failure(fileName,
-                                   newFileFailureReason(fileName, systemError, file.errorString()));
-    }
     try {
-        return writeEntries(file, list);
+        if (!target.keepInPlace) {
+            bool created = false;
+            const FileResult replaced = replaceFile(target.path, fileName, list, created);
+            // A folder that takes no new file may still let its file be
+            // written.
+            if (created || !target.exists)
+                return replaced;
+        }
+        if (const QString reason = writeInPlace(target.path, list); !reason.isEmpty())
+            return FileResult::failure(fileName, reason);
+        return FileResult::success();
     } catch (const std::bad_alloc &) {
-        file.cancelWriting();
         return FileResult::failure(fileName, outOfMemoryReason());
     }
 }

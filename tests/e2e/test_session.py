@@ -1,7 +1,8 @@
 """A person's whole session through the real dialogs: two Opens merged, a
 menu Save to a name without ".txt", an Open answered Yes with a save, a
 cancelled Open, About and Exit. Then a file named on the command line,
-opened and saved from the prompt. Saves the pictures a person would look
+opened and saved from the prompt; 40 files named at once, one Open; and
+names after "--" with missing ones among them. Saves the pictures a person would look
 at."""
 
 import os
@@ -110,6 +111,52 @@ def run(s):
     person.Menu(s).click("Exit")
     if s.wait_exit() != 0:
         raise E2EFailure("Exit after a named file did not end with status 0")
+
+    named_batch(s, files)
+    batch_with_missing_names(s, files)
+
+
+def named_batch(s, files):
+    """40 files on one command line, as a file manager's "Open With" gives
+    them, are one Open: one progress sequence and one prompt, then the main
+    window with Exit in reach."""
+    batch = os.path.join(s.tmp, "forty")
+    os.makedirs(batch)
+    paths = [write(os.path.join(batch, f"list {i:02d}.txt"), f"entry {39 - i:02d}\r\n".encode())
+             for i in range(40)]
+    s.start_program(*paths)
+    wait_until(lambda: person.progress_windows(s), "the progress window for 40 named files")
+    prompt = s.wait_window("Finished", person.PROGRESS_TIMEOUT)
+    s.main_window = s.wait_window(xs.MAIN_TITLE)
+    saved = os.path.join(files, "forty sorted.txt")
+    person.answer_yes_and_save(s, prompt, saved)
+    person.check_saved(saved, [f"entry {i:02d}".encode() for i in range(40)])
+    s.holds(lambda: s.visible_windows() == [s.main_window],
+            "a second progress sequence or prompt followed the one for 40 files", seconds=8)
+    log("40 named files: one progress sequence, one prompt, all 40 entries")
+    person.Menu(s).click("Exit")
+    if s.wait_exit() != 0:
+        raise E2EFailure("Exit after 40 named files did not end with status 0")
+
+
+def batch_with_missing_names(s, files):
+    """After "--" every argument names a file, even one that looks like an
+    option of Qt's: those that are missing are told in one "Error" box, and
+    the files that were read are in the list."""
+    fruit = os.path.join(files, "fruit.txt")
+    more = os.path.join(files, "more.txt")
+    s.start_program("--", "-display", fruit, "-platform", "-stylesheet", more)
+    person.answer_message(s, "Error", timeout=person.PROGRESS_TIMEOUT)
+    s.main_window = s.wait_window(xs.MAIN_TITLE)
+    s.holds(lambda: s.visible_windows() == [s.main_window],
+            "another box or a progress window followed the one Error box")
+    saved = os.path.join(files, "named with missing.txt")
+    person.menu_save(s, person.Menu(s), saved)
+    person.check_saved(saved, [b"Apple", b"apricot", b"banana", b"cherry", b"pear"])
+    log('names after "--" opened as files; the missing ones told in one box')
+    person.Menu(s).click("Exit")
+    if s.wait_exit() != 0:
+        raise E2EFailure("Exit after a batch with missing files did not end with status 0")
 
 
 if __name__ == "__main__":

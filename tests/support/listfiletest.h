@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entrylist.h"
+#include "listfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Files as the tests of reading and saving lists make and look at them.
 namespace ListFileTest {
@@ -36,6 +42,54 @@ inline QList<QByteArray> itemsOf(const core::EntryList &list)
 inline QStringList filesIn(const QTemporaryDir &dir)
 {
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// How a save in a child process went: what WriteListFile said.
+struct ChildSave
+{
+    bool ok = false;
+    QString reason;
+};
+
+// Saves the list in a child process, as another user (uid and gid, when not
+// -1) and under a file-size limit (when not 0), with TMPDIR set to
+// `tempDir`: what a save changes of a file must not depend on who runs the
+// tests, and a failed write must be tried.
+inline ChildSave saveInChild(const QString &path, const core::EntryList &list, uid_t uid, gid_t gid,
+                             rlim_t sizeLimit, const QString &tempDir)
+{
+    ChildSave save;
+    int reasonPipe[2];
+    if (::pipe(reasonPipe) != 0)
+        return save;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(reasonPipe[0]);
+        ::setenv("TMPDIR", QFile::encodeName(tempDir).constData(), 1);
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit != 0) {
+            const rlimit limit{sizeLimit, sizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if ((gid != gid_t(-1) && ::setgid(gid) != 0) || (uid != uid_t(-1) && ::setuid(uid) != 0))
+            ::_exit(2);
+        const listfile::FileResult result = listfile::WriteListFile(path, list);
+        const QByteArray reason = result.reason().toUtf8();
+        const bool written =
+                ::write(reasonPipe[1], reason.constData(), size_t(reason.size())) == reason.size();
+        ::_exit(result.ok() && written ? 0 : 1);
+    }
+    ::close(reasonPipe[1]);
+    QByteArray reason;
+    char buffer[1024];
+    for (ssize_t got; (got = ::read(reasonPipe[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, got);
+    ::close(reasonPipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    save.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    save.reason = QString::fromUtf8(reason);
+    return save;
 }
 
 } // namespace ListFileTest

@@ -25,8 +25,17 @@ void print(std::FILE *stream, const QString &text)
 
 CommandLine readCommandLine(int &argc, char **argv)
 {
-    // Lives only while the arguments are read: it decodes them as the
-    // program's later QApplication would, and names the program in the usage.
+    // Every argument is read here, and none is left for Qt: QCoreApplication
+    // takes -qmljsdebugger out of its arguments, and QGuiApplication acts on
+    // -platform, -display or -stylesheet, even after "--", where they name
+    // files. The application objects see the program's name alone.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    argc = qMin(argc, 1);
+    argv[argc] = nullptr;
+    // Lives only while the arguments are read: it names the program in the
+    // usage.
     const QCoreApplication application(argc, argv);
 
     QCommandLineParser parser;
@@ -42,7 +51,7 @@ CommandLine readCommandLine(int &argc, char **argv)
             u"FILE"_s, u"Text files to open one after another, as Open does."_s, u"[FILE...]"_s);
 
     CommandLine commandLine;
-    if (!parser.parse(QCoreApplication::arguments())) {
+    if (!parser.parse(arguments)) {
         const QString usage = parser.helpText().section(u'\n', 0, 0);
         print(stderr,
               QCoreApplication::applicationName() % u": "_s % parser.errorText() % u'\n' % usage

@@ -17,5 +17,7 @@ struct CommandLine
 
 // Reads the options and FILE arguments, printing what --help, --version or a
 // mistake calls for. Call it before the QApplication is made: it loads no
-// platform plugin, so it works where no display can be opened.
+// platform plugin, so it works where no display can be opened. Leaves argv
+// holding the program's name alone, so that no argument reaches Qt's own
+// options.
 CommandLine readCommandLine(int &argc, char **argv);

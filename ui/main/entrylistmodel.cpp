@@ -3,6 +3,10 @@
 #include "entrytext.h"
 #include "shownentry.h"
 
+#include <algorithm>
+
+using listfile::FileResult;
+
 namespace {
 
 // A row shows no more than this many characters: a view cuts long entries
@@ -43,15 +47,30 @@ const core::EntryList &EntryListModel::entries() const
 
 listfile::FileResult EntryListModel::addFile(const QString &fileName)
 {
+    const QList<FileResult> failures = addFiles({fileName});
+    return failures.isEmpty() ? FileResult::success() : failures.first();
+}
+
+QList<listfile::FileResult> EntryListModel::addFiles(const QStringList &fileNames)
+{
     // Lines land in their ordered places all over the list, so the view is
     // told once that everything changed rather than once per line.
     beginResetModel();
-    listfile::FileResult result = listfile::ReadListFile(fileName, list());
+    const QList<FileResult> failures = listfile::ReadListFiles(fileNames, list());
     m_shownLongEntries.clear();
     endResetModel();
-    if (result.ok())
-        m_lastFileRead = fileName;
-    return result;
+    const auto failed = [&failures](const QString &fileName) {
+        return std::any_of(failures.begin(), failures.end(), [&](const FileResult &failure) {
+            return failure.isListFull() || failure.fileName() == fileName;
+        });
+    };
+    for (auto name = fileNames.crbegin(); name != fileNames.crend(); ++name) {
+        if (!failed(*name)) {
+            m_lastFileRead = *name;
+            break;
+        }
+    }
+    return failures;
 }
 
 int EntryListModel::rowCount(const QModelIndex &parent) const

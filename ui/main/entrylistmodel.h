@@ -24,7 +24,9 @@ public:
 
     // Reads a list file into the list (see listfile::ReadListFile).
     listfile::FileResult addFile(const QString &fileName);
-    // The last file addFile() read in full.
+    // Reads list files into the list as one (see listfile::ReadListFiles).
+    QList<listfile::FileResult> addFiles(const QStringList &fileNames);
+    // The last file read in full.
     const QString &lastFileRead() const { return m_lastFileRead; }
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -1,5 +1,6 @@
 #include "filedroptarget.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -15,17 +16,55 @@ void acceptAsCopy(QDropEvent *event)
     event->accept();
 }
 
-QStringList localFiles(const QMimeData *data)
+using namespace Qt::StringLiterals;
+using listfile::FileResult;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FileDropTarget", text);
+}
+
+struct DroppedFiles
 {
     QStringList fileNames;
+    QList<FileResult> refused;
+
+    bool isEmpty() const { return fileNames.isEmpty() && refused.isEmpty(); }
+};
+
+DroppedFiles droppedFiles(const QMimeData *data)
+{
+    DroppedFiles files;
     if (!data)
-        return fileNames;
+        return files;
     const QList<QUrl> urls = data->urls();
     for (const QUrl &url : urls) {
-        if (url.isLocalFile())
-            fileNames.append(url.toLocalFile());
+        if (!url.isLocalFile())
+            continue;
+        // Qt would make "//host/path" of a host, which is "/path" here: a
+        // file of this computer that the URL does not name.
+        const QString host = url.host();
+        if (!host.isEmpty() && host.compare(u"localhost"_s, Qt::CaseInsensitive) != 0) {
+            files.refused.append(FileResult::failure(
+                    url.toDisplayString(),
+                    tr("The file is on another computer, \"%1\". Only files on this computer "
+                       "can be opened.")
+                            .arg(host)));
+            continue;
+        }
+        QUrl local = url;
+        local.setHost(QString());
+        const QString fileName = local.toLocalFile();
+        // "%00" decodes to a NUL, where the system would end the name.
+        if (fileName.contains(QChar::Null)) {
+            files.refused.append(FileResult::failure(
+                    url.toDisplayString(),
+                    tr("The file name holds a NUL character (%00), which no file name can hold.")));
+            continue;
+        }
+        files.fileNames.append(fileName);
     }
-    return fileNames;
+    return files;
 }
 
 } // namespace
@@ -43,7 +82,7 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        if (localFiles(drag->mimeData()).isEmpty() || !(drag->possibleActions() & Qt::CopyAction))
+        if (droppedFiles(drag->mimeData()).isEmpty() || !(drag->possibleActions() & Qt::CopyAction))
             drag->ignore();
         else
             acceptAsCopy(drag);
@@ -51,13 +90,13 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        const QStringList fileNames = localFiles(drop->mimeData());
-        if (fileNames.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
+        const DroppedFiles files = droppedFiles(drop->mimeData());
+        if (files.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
             drop->ignore();
             return true;
         }
         acceptAsCopy(drop);
-        emit filesDropped(fileNames);
+        emit filesDropped(files.fileNames, files.refused);
         return true;
     }
     default:

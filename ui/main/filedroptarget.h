@@ -1,12 +1,17 @@
 #pragma once
 
+#include "listfile.h"
+
+#include <QList>
 #include <QObject>
 #include <QStringList>
 
 class QWidget;
 
-// Lets a window take files dropped on it from a file manager. Only local
-// files are taken; anything else dropped is turned away.
+// Lets a window take files dropped on it from a file manager. Only files on
+// this computer are taken: file URLs of no host or of "localhost". File URLs
+// of another host, or whose name holds a NUL, are refused with the reason;
+// anything else dropped is turned away.
 class FileDropTarget final : public QObject
 {
     Q_OBJECT
@@ -15,7 +20,7 @@ public:
     explicit FileDropTarget(QWidget *window);
 
 signals:
-    void filesDropped(const QStringList &fileNames);
+    void filesDropped(const QStringList &fileNames, const QList<listfile::FileResult> &refused);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -22,7 +22,10 @@
 #include <QMenuBar>
 #include <QScopedValueRollback>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
+using listfile::FileResult;
 
 namespace { } // namespace
 
@@ -136,9 +139,32 @@ void Form1::setFixedClientSize()
 void Form1::reportFileError(const QString &what, const listfile::FileResult &result)
 {
     // A file refused for want of room in the list was read, but not added.
-    const QString headline = result.isListFull() ? u"Could not add the file"_s : what;
-    const QString text = headline % u"\r\n"_s % QDir::toNativeSeparators(result.fileName())
-            % u"\r\n\r\n"_s % result.reason();
+    const QString headline = result.isListFull()
+            ? (result.fileName().isEmpty() ? u"Could not add the files"_s
+                                           : u"Could not add the file"_s)
+            : what;
+    QString text = headline;
+    if (!result.fileName().isEmpty())
+        text += u"\r\n"_s % QDir::toNativeSeparators(result.fileName());
+    text += u"\r\n\r\n"_s % result.reason();
+    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
+}
+
+void Form1::reportFileErrors(const QList<FileResult> &failures)
+{
+    if (failures.size() == 1)
+        return reportFileError(u"Could not read the file"_s, failures.first());
+    // A box taller than the screen would hide its own button.
+    constexpr qsizetype namedAtMost = 8;
+    QString text = u"Could not read %1 of the files"_s.arg(failures.size());
+    for (const FileResult &failure : failures.first(qMin(failures.size(), namedAtMost))) {
+        text += u"\r\n\r\n"_s;
+        if (!failure.fileName().isEmpty())
+            text += QDir::toNativeSeparators(failure.fileName()) % u"\r\n"_s;
+        text += failure.reason();
+    }
+    if (failures.size() > namedAtMost)
+        text += u"\r\n\r\nand %1 more."_s.arg(failures.size() - namedAtMost);
     m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
 }
 
@@ -151,43 +177,48 @@ void Form1::mnuOpen_Click()
     // A cancelled dialog ends the command: nothing is read again and the
     // window stays as it was.
     if (!fileName.isEmpty())
-        openFile(fileName);
+        openBatch({fileName}, {});
 }
 
-void Form1::openFiles(const QStringList &fileNames)
+void Form1::openFiles(const QStringList &fileNames, const QList<FileResult> &refused)
 {
     m_waitingFiles += fileNames;
-    openNextWaitingFile();
+    m_waitingRefusals += refused;
+    openWaitingFiles();
 }
 
-void Form1::openNextWaitingFile()
+void Form1::openWaitingFiles()
 {
-    if (m_opening || m_form2 || m_waitingFiles.isEmpty())
+    if (m_opening || m_form2 || (m_waitingFiles.isEmpty() && m_waitingRefusals.isEmpty()))
         return;
-    openFile(m_waitingFiles.takeFirst());
+    openBatch(std::exchange(m_waitingFiles, {}), std::exchange(m_waitingRefusals, {}));
 }
 
-// The Open command from the moment a file is named.
-void Form1::openFile(const QString &fileName)
+// The Open command from the moment its files are named; `failures` holds
+// those refused before.
+void Form1::openBatch(const QStringList &fileNames, QList<FileResult> failures)
 {
     const QScopedValueRollback opening(m_opening, true);
-    hide();
-    showProgressWindow();
-    const listfile::FileResult result = m_list->addFile(fileName);
-    // Lines read before a failure stay in the list, so the count is shown
-    // either way.
-    m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
-    if (result.ok())
+    if (!fileNames.isEmpty()) {
+        hide();
+        showProgressWindow();
+        failures += m_list->addFiles(fileNames);
+        // Lines read before a failure stay in the list, so the count is
+        // shown either way.
+        m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
+    }
+    if (failures.isEmpty())
         return;
 
     // A file that was not read is never reported as sorted: the progress
-    // window goes, this window comes back and says why.
+    // window goes, this window comes back and says why. The files that were
+    // read are in the list.
     if (m_form2)
         m_form2->close();
     show();
-    reportFileError(u"Could not read the file"_s, result);
+    reportFileErrors(failures);
     m_opening = false;
-    openNextWaitingFile();
+    openWaitingFiles();
 }
 
 void Form1::showProgressWindow()
@@ -202,8 +233,7 @@ void Form1::showProgressWindow()
         // Forgotten as it unloads, so that the next Open loads a fresh one;
         // its end is the end of the Open sequence.
         connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
-        connect(m_form2, &Form2::unloading, this, &Form1::openNextWaitingFile,
-                Qt::QueuedConnection);
+        connect(m_form2, &Form2::unloading, this, &Form1::openWaitingFiles, Qt::QueuedConnection);
     }
     m_form2->showPainted();
 }

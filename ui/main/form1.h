@@ -1,14 +1,12 @@
 #pragma once
 
 #include "commondialog.h"
+#include "listfile.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 class EntryListModel;
-namespace listfile {
-class FileResult;
-}
 class Form2;
 class HostUi;
 class QListView;
@@ -30,10 +28,13 @@ public:
 
     QString SavePath;
 
-    // Opens each file in turn, as Open does with a name chosen in its
-    // dialog. Files that arrive while an Open is under way wait for it to
-    // end, prompt and all.
-    void openFiles(const QStringList &fileNames);
+    // Files that arrive together, from the command line or a drop, are one
+    // Open: read one after another into the list, then one progress
+    // sequence and one prompt; the files that cannot be read, and those
+    // `refused` on arrival, are told in one message. Files that arrive while
+    // an Open is under way wait for it to end, prompt and all, and then open
+    // together.
+    void openFiles(const QStringList &fileNames, const QList<listfile::FileResult> &refused = {});
 
     // Menu commands.
     void mnuOpen_Click();
@@ -52,11 +53,13 @@ private:
     void createStatusBar();
     void createMenuBar();
     void setFixedClientSize();
-    void openFile(const QString &fileName);
-    void openNextWaitingFile();
+    void openBatch(const QStringList &fileNames, QList<listfile::FileResult> failures);
+    void openWaitingFiles();
     void showProgressWindow();
     // An "Error" message naming the file and the reason.
     void reportFileError(const QString &what, const listfile::FileResult &result);
+    // One "Error" message for all the files of an Open that failed.
+    void reportFileErrors(const QList<listfile::FileResult> &failures);
 
     HostUi &m_host;
     EntryListModel *m_list = nullptr;
@@ -66,6 +69,7 @@ private:
     CommonDialog m_saveDialog;
     QPointer<Form2> m_form2;
     QStringList m_waitingFiles;
+    QList<listfile::FileResult> m_waitingRefusals;
     // Set while a file is read and its failure told, so that a waiting file
     // cannot start from inside that.
     bool m_opening = false;

@@ -108,23 +108,19 @@ static QString minutesTimeFormat(const QLocale &locale)
 // The locale's short date format with the year in four digits ("7/12/2005"
 // under U.S. English): some locales shorten the year to two, which says
 // neither the century nor, in day-first orders, which number is the year.
-// A run of exactly two "y" becomes four; other runs stay as they are.
 static QString fourDigitYearDateFormat(const QLocale &locale)
 {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        if (format.at(i) != u'y')
-            continue;
-        qsizetype end = i;
-        while (end < format.size() && format.at(end) == u'y')
-            ++end;
-        if (end - i == 2) {
-            format.insert(i, u"yy"_s);
-            end += 2;
-        }
-        i = end - 1;
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QString widened;
+    widened.reserve(format.size() + 2);
+    for (qsizetype i = 0; i < format.size();) {
+        qsizetype run = 1;
+        while (format.at(i) == u'y' && i + run < format.size() && format.at(i + run) == u'y')
+            ++run;
+        widened += format.at(i) == u'y' && run == 2 ? u"yyyy"_s : format.mid(i, run);
+        i += run;
     }
-    return format;
+    return widened;
 }
 
 void StatusPanels::refreshClock()

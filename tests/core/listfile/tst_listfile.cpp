@@ -42,6 +42,8 @@ private slots:
     void readRefuses();
     void readRefusesFifoWithoutBlocking();
     void capacity();
+    void readFilesAsOne_data();
+    void readFilesAsOne();
 
 private:
     QTemporaryDir m_dir;
@@ -143,6 +145,20 @@ void tst_ListFile::readRefuses_data()
             << u"/proc/self/pagemap"_s << QByteArray()
             << u"The file states no size and goes on past 64 MB. It may be a system file that "
                u"never ends."_s;
+    // "name\0.txt" would open "name".
+    writeFile(m_dir.filePath(u"name"_s), "opened\r\n"_ba);
+    QTest::newRow("name holding NUL")
+            << m_dir.filePath(u"name"_s) + QChar::Null + u".txt"_s << QByteArray()
+            << u"The file name holds a NUL character, which no file name can hold."_s;
+    // Passes for a regular file of no size; a read of it waits for the next
+    // kernel message. Only root may read it.
+    if (const int kmsg = ::open("/proc/kmsg", O_RDONLY | O_NONBLOCK); kmsg >= 0) {
+        ::close(kmsg);
+        QTest::newRow("system file that waits")
+                << u"/proc/kmsg"_s << QByteArray()
+                << u"The file has nothing to read yet. It may be a system file that waits for "
+                   u"events, such as kernel messages."_s;
+    }
     QTest::newRow("name not valid UTF-8")
             << undecodableName(m_dir) << QByteArray()
             << u"The file name is not valid UTF-8, so this program cannot use it. Rename the "
@@ -205,6 +221,54 @@ void tst_ListFile::capacity()
     result = ReadListFile(one, fresh);
     QCOMPARE(result.reason(), u"The file has 1 line, but the list is full."_s);
     QCOMPARE(fresh.Count(), EntryList::MaxCount);
+}
+
+// Files that arrive together are read as one: those that can be read go in,
+// and a batch with more lines than the list has room for adds nothing.
+void tst_ListFile::readFilesAsOne_data()
+{
+    QTest::addColumn<QList<QByteArray>>("files"); // a null one is not made
+    QTest::addColumn<QList<QByteArray>>("entries");
+    QTest::addColumn<QStringList>("reasons");
+
+    using L = QList<QByteArray>;
+    const QByteArray missing;
+    const QByteArray manyLines = "x\r\n"_ba.repeated(20000);
+    const QString tooMany = u"The files have %1 lines together, but the list can take only "
+                            u"32766 more."_s;
+    QTest::newRow("files one after another")
+            << L{"b\r\n", "c\r\na"} << L{"a", "b", "c", "kept"} << QStringList();
+    QTest::newRow("a missing file among them: the others go in")
+            << L{"b\r\n", missing, "a\r\n"} << L{"a", "b", "kept"}
+            << QStringList{u"No such file or directory"_s};
+    QTest::newRow("too many lines together: none go in")
+            << L{"a\r\n", manyLines, manyLines} << L{"kept"} << QStringList{tooMany.arg(40001)};
+    QTest::newRow("too many lines together, and a missing file")
+            << L{missing, manyLines, manyLines} << L{"kept"}
+            << QStringList{u"No such file or directory"_s, tooMany.arg(40000)};
+}
+
+void tst_ListFile::readFilesAsOne()
+{
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(QList<QByteArray>, entries);
+    QFETCH(QStringList, reasons);
+
+    QStringList names;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        names.append(m_dir.filePath(u"batch %1.txt"_s.arg(i)));
+        QFile::remove(names.last());
+        if (!files[i].isNull())
+            writeFile(names.last(), files[i]);
+    }
+    EntryList list(QLocale::c());
+    QVERIFY(list.Add("kept"_ba));
+    const QList<FileResult> failures = ReadListFiles(names, list);
+    QStringList failed;
+    for (const FileResult &failure : failures)
+        failed.append(failure.reason());
+    QCOMPARE(failed, reasons);
+    QCOMPARE(itemsOf(list), entries);
 }
 
 QTEST_APPLESS_MAIN(tst_ListFile)

@@ -2,17 +2,42 @@
 #include "listfile.h"
 #include "listfiletest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using namespace Qt::StringLiterals;
 using namespace ListFileTest;
 using namespace core;
 using namespace listfile;
+
+namespace {
+
+enum class Kept { ForeignOwner, HardLink, ExtendedAttribute, ReadOnlyFolder, PlantedLink };
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status = {};
+    ::lstat(QFile::encodeName(path).constData(), &status);
+    return status;
+}
+
+QByteArray attributeOf(const QString &path)
+{
+    char value[64];
+    const ssize_t size =
+            ::getxattr(QFile::encodeName(path).constData(), "user.origin", value, sizeof value);
+    return size >= 0 ? QByteArray(value, size) : QByteArray();
+}
+
+} // namespace
 
 class tst_ListFileWrite : public QObject
 {
@@ -26,6 +51,8 @@ private slots:
     void writeFailsWithReason();
     void writeRefusesFifoWithoutBlocking();
     void writeThroughSymlink();
+    void saveKeepsTheFile_data();
+    void saveKeepsTheFile();
 
 private:
     QTemporaryDir m_dir;
@@ -161,6 +188,102 @@ void tst_ListFileWrite::writeThroughSymlink()
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readFile(target), "new\r\n"_ba);
     QCOMPARE(filesIn(dir), (QStringList{u"link.txt"_s, u"target.txt"_s}));
+}
+
+// A save writes the list into the file the person named, and leaves it the
+// file it was: its owner, group, mode, extended attributes and other names.
+// A failed write leaves the old content, and nothing beside the file.
+void tst_ListFileWrite::saveKeepsTheFile_data()
+{
+    QTest::addColumn<Kept>("kept");
+    QTest::addColumn<bool>("writeFails");
+
+    for (const bool fails : {false, true}) {
+        const char *const how = fails ? ", write fails" : "";
+        QTest::addRow("file of another owner%s", how) << Kept::ForeignOwner << fails;
+        QTest::addRow("file with a second hard link%s", how) << Kept::HardLink << fails;
+        QTest::addRow("file with an extended attribute%s", how) << Kept::ExtendedAttribute << fails;
+        QTest::addRow("own file in a folder not writable%s", how) << Kept::ReadOnlyFolder << fails;
+    }
+    QTest::newRow("link another user planted in a shared folder") << Kept::PlantedLink << false;
+}
+
+void tst_ListFileWrite::saveKeepsTheFile()
+{
+    QFETCH(Kept, kept);
+    QFETCH(bool, writeFails);
+    if (::geteuid() != 0)
+        QSKIP("giving files to another user takes root");
+    const passwd *nobody = ::getpwnam("nobody");
+    const group *nogroup = ::getgrnam("nogroup");
+    QVERIFY(nobody && nogroup);
+
+    // Everyone may reach the files, so that a save as "nobody" can.
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                          | QFile::ExeGroup | QFile::ExeOther));
+    const QString folder = dir.filePath(u"folder"_s);
+    const QString temp = dir.filePath(u"temp"_s);
+    QVERIFY(QDir().mkdir(folder) && QDir().mkdir(temp));
+    QCOMPARE(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
+    const QString path = folder + u"/list.txt"_s;
+    const QString other = dir.filePath(u"other name.txt"_s);
+    const QByteArray old = "old\r\n"_ba;
+    writeFile(path, old);
+    const QByteArray file = QFile::encodeName(path);
+    QString saved = path;
+    uid_t saver = uid_t(-1);
+    gid_t saverGroup = gid_t(-1);
+    switch (kept) {
+    case Kept::ForeignOwner:
+        QCOMPARE(::chown(file.constData(), nobody->pw_uid, nogroup->gr_gid), 0);
+        QCOMPARE(::chmod(file.constData(), 0640), 0);
+        break;
+    case Kept::HardLink:
+        QCOMPARE(::link(file.constData(), QFile::encodeName(other).constData()), 0);
+        break;
+    case Kept::ExtendedAttribute:
+        if (::setxattr(file.constData(), "user.origin", "kept", 4, 0) != 0)
+            QSKIP("the temporary folder's file system keeps no extended attributes");
+        break;
+    case Kept::ReadOnlyFolder:
+        QCOMPARE(::chown(file.constData(), nobody->pw_uid, nogroup->gr_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        saver = nobody->pw_uid;
+        saverGroup = nogroup->gr_gid;
+        break;
+    case Kept::PlantedLink:
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+        saved = folder + u"/planted.txt"_s;
+        QVERIFY(QFile::link(path, saved));
+        QCOMPARE(::lchown(QFile::encodeName(saved).constData(), nobody->pw_uid, nogroup->gr_gid),
+                 0);
+        break;
+    }
+    const struct stat before = statusOf(path);
+    const QStringList filesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+
+    EntryList list(QLocale::c());
+    QVERIFY(list.Add(QByteArray(8 * 1024, 'n')));
+    const ChildSave save = saveInChild(saved, list, saver, saverGroup, writeFails ? 1024 : 0, temp);
+    const bool written = !writeFails && kept != Kept::PlantedLink;
+    QVERIFY2(save.ok == written, qPrintable(save.reason));
+    QCOMPARE(readFile(path), written ? QByteArray(8 * 1024, 'n') + "\r\n" : old);
+    const struct stat after = statusOf(path);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_nlink, before.st_nlink);
+    if (kept == Kept::HardLink)
+        QCOMPARE(readFile(other), readFile(path));
+    if (kept == Kept::ExtendedAttribute)
+        QCOMPARE(attributeOf(path), "kept"_ba);
+    if (kept == Kept::PlantedLink)
+        QVERIFY2(save.reason.contains(u"link that another user made"_s), qPrintable(save.reason));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), filesBefore);
+    QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_APPLESS_MAIN(tst_ListFileWrite)

@@ -1,6 +1,7 @@
 #include "listfiletest.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,7 +25,8 @@ struct BenchRun
 
 // Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
 // under one limit set in the child before it starts.
-BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit)
+BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit,
+                  const QList<QByteArray> &environment = {})
 {
     QList<QByteArray> strings = {LEXIVORN_BENCH};
     strings += arguments;
@@ -43,6 +45,8 @@ BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit
         close(errors[0]);
         close(errors[1]);
         std::signal(SIGXFSZ, SIG_DFL);
+        for (const QByteArray &variable : environment)
+            putenv(const_cast<char *>(variable.constData()));
         const rlimit value{rlim_t(limit), rlim_t(limit)};
         setrlimit(resource, &value);
         execv(argv[0], argv.data());
@@ -66,6 +70,7 @@ class tst_MachineLimits : public QObject
 private slots:
     void limitsOfTheMachine_data();
     void limitsOfTheMachine();
+    void fileCutShortWhileRead();
 };
 
 void tst_MachineLimits::limitsOfTheMachine_data()
@@ -127,6 +132,26 @@ void tst_MachineLimits::limitsOfTheMachine()
     QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
     QCOMPARE(readFile(list), original);
     QCOMPARE(filesIn(dir), filesBefore);
+}
+
+// Another program truncates the file while it is read: what was read is
+// not the file, so nothing of it goes in and nothing is saved.
+void tst_MachineLimits::fileCutShortWhileRead()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"input.txt"_s);
+    writeFile(input, "line\r\n"_ba.repeated(100'000));
+    const QString output = dir.filePath(u"list.txt"_s);
+    const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
+    const BenchRun run = runBench({QFile::encodeName(output), QFile::encodeName(input)},
+                                  RLIMIT_FSIZE, qint64(RLIM_INFINITY),
+                                  {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile,
+                                   "LEXIVORN_CUT_AT=200000", "LEXIVORN_CUT_TO=100000"});
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
+    QCOMPARE(WEXITSTATUS(run.status), 1);
+    QVERIFY2(run.errors.contains("The file changed while it was read"), run.errors.constData());
+    QCOMPARE(QFileInfo(input).size(), 100'000);
+    QVERIFY(!QFile::exists(output));
 }
 
 QTEST_APPLESS_MAIN(tst_MachineLimits)

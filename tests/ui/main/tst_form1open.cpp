@@ -7,6 +7,7 @@
 #include "statuspanels.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,19 +103,26 @@ void tst_Form1Open::unreadableFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("contents"); // none: the name is not created as a file
+    QTest::addColumn<bool>("cutShort"); // by another program while it is read
 
-    QTest::newRow("missing file") << u"missing.txt"_s << QByteArray();
-    QTest::newRow("directory") << u"folder.txt"_s << QByteArray();
+    QTest::newRow("missing file") << u"missing.txt"_s << QByteArray() << false;
+    QTest::newRow("directory") << u"folder.txt"_s << QByteArray() << false;
     QTest::newRow("UTF-16 text") << u"wide.txt"_s
                                  << QByteArray("\xff\xfe"
                                                "a\0\r\0\n\0",
-                                               8);
+                                               8)
+                                 << false;
+    QTest::newRow("file cut short while read")
+            << u"cut.txt"_s << "line\r\n"_ba.repeated(100'000) << true;
 }
 
 void tst_Form1Open::unreadableFile()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, contents);
+    QFETCH(bool, cutShort);
+    if (cutShort && !qEnvironmentVariable("LD_PRELOAD").contains(u"cutshort"_s))
+        QSKIP("needs lexivorn_cutshort preloaded, as CTest runs this test");
 
     // What was read before stays.
     open(writeFile(u"before.txt"_s, "b\r\na\r\n"));
@@ -130,7 +138,13 @@ void tst_Form1Open::unreadableFile()
     m_host->onCall = [&](const HostCall &) {
         shownDuringMessage = m_form->isVisible();
     };
+    if (cutShort) {
+        qputenv("LEXIVORN_CUT_FILE", QFile::encodeName(path));
+        qputenv("LEXIVORN_CUT_AT", "200000");
+        qputenv("LEXIVORN_CUT_TO", "100000");
+    }
     open(path);
+    qunsetenv("LEXIVORN_CUT_FILE");
 
     const QList<HostCall> messages = m_host->messages();
     QCOMPARE(messages.size(), 1);

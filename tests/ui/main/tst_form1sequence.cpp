@@ -29,7 +29,28 @@ private slots:
     void progressWindowClosedEarly();
     void filesFromOutside_data();
     void filesFromOutside();
+    void droppedUrls_data();
+    void droppedUrls();
+
+private:
+    void dropOnWindow(QMimeData *data);
 };
+
+// A drop reaches only the window that took the drag as it entered. Even a
+// drag with Shift held, which asks for a move, drops as a copy: the files
+// are only read, and their owner must not delete them.
+void tst_Form1Sequence::dropOnWindow(QMimeData *data)
+{
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(20, 40), offered, data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(m_form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(20, 40), offered, data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(m_form.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+}
 
 void tst_Form1Sequence::init()
 {
@@ -117,28 +138,46 @@ void tst_Form1Sequence::filesFromOutside_data()
     QTest::addColumn<bool>("dropped");
     QTest::addColumn<int>(
             "droppedDuringFirst"); // of the names, how many arrive while the first plays
+    QTest::addColumn<QStringList>("titles"); // of the messages, in order
 
     const QStringList two{u"one.txt"_s, u"two.txt"_s};
-    QTest::newRow("two named files") << two << false << 0;
-    QTest::newRow("a missing file, then one that opens")
-            << QStringList{u"missing.txt"_s, u"two.txt"_s} << false << 0;
-    QTest::newRow("two files dropped") << two << true << 0;
-    QTest::newRow("a drop while an Open plays waits") << two << true << 1;
+    const QString finished = u"Finished"_s;
+    QStringList forty;
+    for (int i = 0; i < 40; ++i)
+        forty.append(u"list %1.txt"_s.arg(i, 2, 10, QChar(u'0')));
+    QTest::newRow("two named files are one Open") << two << false << 0 << QStringList{finished};
+    QTest::newRow("forty named files are one Open") << forty << false << 0 << QStringList{finished};
+    // The files that were read are in the list; the missing one is told,
+    // and nothing is reported as sorted.
+    QTest::newRow("a missing file among named files")
+            << QStringList{u"one.txt"_s, u"missing.txt"_s, u"two.txt"_s} << false << 0
+            << QStringList{u"Error"_s};
+    QTest::newRow("two files dropped are one Open") << two << true << 0 << QStringList{finished};
+    QTest::newRow("a drop while an Open plays waits")
+            << two << true << 1 << QStringList{finished, finished};
 }
 
-// Files named on the command line or dropped on the window each run the
-// whole Open sequence, one after another, never two at once.
+// Files named on the command line or dropped on the window together are one
+// Open: one progress sequence and one prompt. Files that arrive while an
+// Open plays wait for it to end.
 void tst_Form1Sequence::filesFromOutside()
 {
     QFETCH(QStringList, names);
     QFETCH(bool, dropped);
     QFETCH(int, droppedDuringFirst);
+    QFETCH(QStringList, titles);
 
-    writeFile(u"one.txt"_s, "pear\r\napple\r\n");
-    writeFile(u"two.txt"_s, "fig\r\n");
     QStringList paths;
-    for (const QString &name : names)
+    QStringList entries;
+    for (const QString &name : names) {
         paths.append(m_dir->filePath(name));
+        if (name.startsWith(u"missing"))
+            continue;
+        const QString entry = name.chopped(4); // without ".txt"
+        writeFile(name, entry.toUtf8() + "\r\n");
+        entries.append(entry);
+    }
+    entries.sort();
     const auto arrive = [&](const QStringList &files) {
         if (!dropped)
             return m_form->openFiles(files);
@@ -148,28 +187,15 @@ void tst_Form1Sequence::filesFromOutside()
             urls.append(QUrl::fromLocalFile(file));
         urls.append(QUrl(u"https://lexivorn.example.org/not-a-file.txt"_s));
         data.setUrls(urls);
-        // A drop reaches only the window that took the drag as it entered.
-        // Even a drag with Shift held, which asks for a move, drops as a copy:
-        // the files are only read, and their owner must not delete them.
-        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(QPoint(20, 40), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(m_form.get(), &enter);
-        QVERIFY(enter.isAccepted());
-        QCOMPARE(enter.dropAction(), Qt::CopyAction);
-        QDropEvent drop(QPointF(20, 40), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
-        QApplication::sendEvent(m_form.get(), &drop);
-        QVERIFY(drop.isAccepted());
-        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        dropOnWindow(&data);
     };
     const QStringList later = paths.mid(paths.size() - droppedDuringFirst);
     arrive(paths.first(paths.size() - droppedDuringFirst));
 
-    int prompts = 0;
-    const bool firstMissing = names.first().startsWith(u"missing");
-    for (qsizetype file = firstMissing ? 1 : 0; file < paths.size(); ++file) {
+    for (qsizetype sequence = 0; sequence < titles.count(u"Finished"_s); ++sequence) {
         Form2 *progress = nullptr;
         QTRY_VERIFY((progress = shownWindow<Form2>()));
-        if (file == 0 && !later.isEmpty())
+        if (sequence == 0 && !later.isEmpty())
             arrive(later);
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.begin(), windows.end(),
@@ -179,20 +205,56 @@ void tst_Form1Sequence::filesFromOutside()
                  1);
         for (int tick = 0; tick < 50; ++tick)
             progress->Timer1_Timer();
-        ++prompts;
         QTRY_VERIFY(!shownWindow<Form2>());
     }
 
-    QStringList titles;
+    QStringList shownTitles;
     for (const HostCall &message : m_host->messages())
-        titles.append(message.title);
-    QStringList expected(prompts, u"Finished"_s);
-    if (firstMissing)
-        expected.prepend(u"Error"_s);
-    QCOMPARE(titles, expected);
-    QCOMPARE(shownEntries(),
-             firstMissing ? QStringList{u"fig"_s} : QStringList({u"apple"_s, u"fig"_s, u"pear"_s}));
+        shownTitles.append(message.title);
+    QCOMPARE(shownTitles, titles);
+    if (titles.first() == u"Error"_s)
+        QVERIFY(m_host->messages().first().prompt.contains(paths[1]));
+    QCOMPARE(shownEntries(), entries);
     QVERIFY(m_form->isVisible());
+    QVERIFY(!shownWindow<Form2>());
+}
+
+// Names in dropped file URLs: only files of this computer are opened, and
+// a name is never cut at a NUL.
+void tst_Form1Sequence::droppedUrls_data()
+{
+    QTest::addColumn<QString>("url"); // %1 is the test folder
+    QTest::addColumn<QString>("refusal"); // empty: the file opens
+
+    QTest::newRow("no host") << u"file://%1/list.txt"_s << QString();
+    QTest::newRow("localhost") << u"file://localhost%1/list.txt"_s << QString();
+    QTest::newRow("another host") << u"file://elsewhere%1/list.txt"_s << u"\"elsewhere\""_s;
+    QTest::newRow("host that is a local folder's name")
+            << u"file://tmp%1/list.txt"_s << u"\"tmp\""_s;
+    QTest::newRow("NUL in the name") << u"file://%1/list.txt%00.bak"_s << u"NUL character"_s;
+}
+
+void tst_Form1Sequence::droppedUrls()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, refusal);
+
+    writeFile(u"list.txt"_s, "listed\r\n");
+    QMimeData data;
+    data.setUrls({QUrl(QString(url).replace(u"%1"_s, m_dir->path()))});
+    dropOnWindow(&data);
+    if (refusal.isEmpty()) {
+        QVERIFY(shownWindow<Form2>());
+        QCOMPARE(shownEntries(), QStringList{u"listed"_s});
+        QCOMPARE(m_host->messages().size(), 0);
+        return;
+    }
+    QVERIFY(!shownWindow<Form2>());
+    QCOMPARE(shownEntries(), QStringList());
+    QCOMPARE(m_host->messages().size(), 1);
+    QCOMPARE(m_host->messages().first().title, u"Error"_s);
+    QVERIFY2(m_host->messages().first().prompt.contains(refusal),
+             qPrintable(m_host->messages().first().prompt));
 }
 
 QTEST_MAIN(tst_Form1Sequence)

@@ -1,0 +1,45 @@
+// Preloaded (LD_PRELOAD) into a program under test: once the program has read
+// past LEXIVORN_CUT_AT bytes of the file LEXIVORN_CUT_FILE, that file is cut
+// to LEXIVORN_CUT_TO bytes, as another program truncating it meanwhile would.
+// Every read goes on as it would without it.
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+
+using ReadFunction = ssize_t (*)(int, void *, size_t);
+
+long long number(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? std::atoll(value) : 0;
+}
+
+bool isFile(int fd, const char *path)
+{
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::stat(path, &named) == 0 && opened.st_dev == named.st_dev
+            && opened.st_ino == named.st_ino;
+}
+
+} // namespace
+
+extern "C" ssize_t read(int fd, void *buffer, size_t size)
+{
+    static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
+    static std::atomic<bool> cut = false;
+    const ssize_t got = next(fd, buffer, size);
+    const char *path = std::getenv("LEXIVORN_CUT_FILE");
+    if (got <= 0 || cut || !path || !isFile(fd, path)
+        || ::lseek(fd, 0, SEEK_CUR) < number("LEXIVORN_CUT_AT"))
+        return got;
+    cut = true;
+    if (::truncate(path, off_t(number("LEXIVORN_CUT_TO"))) != 0)
+        std::abort();
+    return got;
+}
