@@ -78,44 +78,48 @@ void LocaleCollation::reverseLastMarks(std::u16string &text) const
 {
     auto letterAt = int32_t(text.size());
     UChar32 letter = 0;
+    int trailing = 0;
     while (letterAt > 0) {
         U16_PREV(text.data(), 0, letterAt, letter);
         // Past the joiner that keeps marks out of order apart.
         if (u_getCombiningClass(letter) == 0 && letter != 0x034F)
             break;
+        ++trailing;
     }
-    if (letterAt == int32_t(text.size()) || u_getCombiningClass(letter) != 0)
+    // Most texts end in a letter that has no accent.
+    if (u_getCombiningClass(letter) != 0 || (trailing == 0 && letter < 0xC0))
         return;
     // The letter's own marks, when it decomposes into one letter and marks.
     UErrorCode status = U_ZERO_ERROR;
     UChar decomposed[16];
     int32_t decomposedSize = unorm2_getDecomposition(unorm2_getNFDInstance(&status), letter,
                                                      decomposed, 16, &status);
-    std::vector<char32_t> marks;
     UChar32 base = letter;
+    std::u16string marks;
     if (U_SUCCESS(status) && decomposedSize > 0) {
         int32_t at = 0;
         U16_NEXT(decomposed, at, decomposedSize, base);
-        while (at < decomposedSize) {
+        marks.assign(reinterpret_cast<const char16_t *>(decomposed) + at,
+                     size_t(decomposedSize - at));
+        for (int32_t i = at; i < decomposedSize;) {
             UChar32 c;
-            U16_NEXT(decomposed, at, decomposedSize, c);
+            U16_NEXT(decomposed, i, decomposedSize, c);
             if (u_getCombiningClass(c) == 0)
-                return;
-            marks.push_back(char32_t(c));
+                return; // Hangul, which decomposes into letters
         }
     }
     int32_t at = letterAt;
     U16_FWD_1(text.data(), at, int32_t(text.size()));
-    for (const int32_t size = int32_t(text.size()); at < size;) {
-        UChar32 c;
-        U16_NEXT(text.data(), at, size, c);
-        marks.push_back(char32_t(c));
-    }
-    if (marks.size() < 2)
-        return;
+    marks.append(text, size_t(at));
+    if (lastCodePoints(marks, 2).size() == lastCodePoints(marks, 1).size())
+        return; // one mark or none
     text.resize(size_t(letterAt));
     appendCodePoint(text, char32_t(base));
-    std::for_each(marks.rbegin(), marks.rend(), [&](char32_t c) { appendCodePoint(text, c); });
+    for (auto end = int32_t(marks.size()); end > 0;) {
+        UChar32 c;
+        U16_PREV(marks.data(), 0, end, c);
+        appendCodePoint(text, char32_t(c));
+    }
 }
 
 std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)

@@ -67,7 +67,12 @@ template<typename Source> void KeyBuilder::append(const Source &source, QByteArr
     bool written = false;
     if constexpr (std::is_same_v<Source, AsciiBytes>)
         written = m_writesKeys && m_simple.appendPlainAscii(source.bytes, keys);
-    written = written || (m_writesKeys && m_simple.append(source, keys));
+    // Where accents count from the end, letters that have one need ICU, and
+    // most text outside ASCII has them.
+    written = written
+            || (m_writesKeys
+                && (std::is_same_v<Source, AsciiBytes> || !m_collation->backwardSecondaries())
+                && m_simple.append(source, keys));
     if (!written)
         appendFromIcu(source, keys);
     moveAboveSpaces(source, keys, start);
@@ -89,7 +94,8 @@ void KeyBuilder::checkWrittenKeys()
         const bool ascii =
                 std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
         return (ascii && m_simple.appendPlainAscii(text, key))
-                || m_simple.append(Utf8Bytes{text}, key);
+                || ((ascii || !m_collation->backwardSecondaries())
+                    && m_simple.append(Utf8Bytes{text}, key));
     };
     const auto fromIcu = [this](QByteArrayView text, QByteArray &key) {
         appendFromIcu(Utf8Bytes{text}, key);
