@@ -40,10 +40,14 @@ EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
     // A start alone, or a whole key no longer, is kept in the entry.
     const qsizetype keyAt = m_keyBytes.size();
-    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyBytes);
+    std::optional<collation::EntryEncoding> encoding;
+    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyBytes, encoding);
     const QByteArrayView key = QByteArrayView(m_keyBytes).sliced(keyAt);
-    Entry entry{bytes, startOf(key)};
+    Entry entry;
+    entry.bytes = bytes;
+    entry.start = startOf(key);
     entry.whole = whole;
+    entry.encoding = encoding;
     entry.keySize = key.size();
     if (entry.keySize > startSize)
         entry.keyAt = keyAt;
@@ -66,7 +70,8 @@ QByteArrayView EntryList::knownKey(const Entry &entry, uchar (&start)[8]) const
 void EntryList::extendKey(Entry &entry)
 {
     const qsizetype keyAt = m_keyBytes.size();
-    const bool whole = m_keys.appendEntryKeyStart(entry.bytes, 8 * entry.keySize, m_keyBytes);
+    const bool whole =
+            m_keys.appendEntryKeyStart(entry.bytes, 8 * entry.keySize, m_keyBytes, entry.encoding);
     entry.keyAt = keyAt;
     entry.keySize = m_keyBytes.size() - keyAt;
     entry.whole = whole;

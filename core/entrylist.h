@@ -7,6 +7,7 @@
 #include <QList>
 #include <QLocale>
 
+#include <optional>
 #include <vector>
 
 namespace core {
@@ -54,6 +55,8 @@ private:
         qsizetype keyAt = -1;
         qsizetype keySize = 0;
         bool whole = false;
+        // How the entry's bytes are read, once building its key needed it.
+        std::optional<collation::EntryEncoding> encoding;
     };
 
     Entry makeEntry(const QByteArray &bytes);

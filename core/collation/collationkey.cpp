@@ -6,10 +6,31 @@
 
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <array>
 
 namespace collation {
+
+namespace {
+
+// Under C an ASCII text's key is the text in lower case: ASCII folds A-Z to
+// a-z and nothing else, and is its own UTF-8. Appends it and returns true,
+// or appends nothing and returns false when `bytes` are not all ASCII.
+bool appendLowerAscii(QByteArrayView bytes, QByteArray &keys)
+{
+    const qsizetype start = keys.size();
+    keys.resize(start + bytes.size());
+    char *out = keys.data() + start;
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80) {
+            keys.truncate(start);
+            return false;
+        }
+        *out++ = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+    }
+    return true;
+}
+
+} // namespace
 
 struct CollationKeyMaker::Private
 {
@@ -35,12 +56,7 @@ void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) c
     switch (entryEncoding(bytes)) {
     case EntryEncoding::Ascii:
         if (!d->keys.collates()) {
-            // Under C an ASCII entry's key is the entry in lower case: ASCII
-            // folds A-Z to a-z and nothing else, and is its own UTF-8.
-            const qsizetype start = keys.size();
-            keys.resize(start + bytes.size());
-            std::transform(bytes.begin(), bytes.end(), keys.data() + start,
-                           [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; });
+            appendLowerAscii(bytes, keys);
             return;
         }
         d->keys.append(AsciiBytes{bytes}, keys);
@@ -57,13 +73,26 @@ void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) c
 bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size,
                                             QByteArray &keys) const
 {
-    switch (entryEncoding(bytes)) {
+    std::optional<EntryEncoding> encoding;
+    return appendEntryKeyStart(bytes, size, keys, encoding);
+}
+
+bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys,
+                                            std::optional<EntryEncoding> &encoding) const
+{
+    // Under C the head of an entry that is ASCII is its own key in lower
+    // case, whatever the rest of the entry is: ASCII bytes are the same
+    // characters in every encoding an entry is read in. So the rest is read
+    // for its encoding only when the head is not ASCII.
+    if (!d->keys.collates()) {
+        const QByteArrayView head = bytes.first(qMin(bytes.size(), size));
+        if (appendLowerAscii(head, keys))
+            return head.size() == bytes.size();
+    }
+    if (!encoding)
+        encoding = entryEncoding(bytes);
+    switch (*encoding) {
     case EntryEncoding::Ascii:
-        if (!d->keys.collates()) {
-            const bool whole = bytes.size() <= size;
-            appendEntryKey(whole ? bytes : bytes.first(size), keys);
-            return whole;
-        }
         return d->keys.appendStart(AsciiBytes{bytes}, keys, size);
     case EntryEncoding::Utf8:
         return d->keys.appendStart(Utf8Bytes{bytes}, keys, size);

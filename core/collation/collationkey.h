@@ -1,10 +1,13 @@
 #pragma once
 
+#include "textencoding.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QLocale>
 
 #include <memory>
+#include <optional>
 
 namespace collation {
 
@@ -36,6 +39,11 @@ public:
     // its whole key and returns true. Reads only a head of a long entry, so
     // that an order needs the rest of a key only where beginnings tie.
     bool appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys) const;
+    // As above, for an entry whose key is built further step by step:
+    // `encoding` keeps entryEncoding(bytes) once a step needed it, so that
+    // a long entry is read for it once. Empty at first.
+    bool appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys,
+                             std::optional<EntryEncoding> &encoding) const;
 
 private:
     struct Private;

@@ -1,8 +1,8 @@
 #include "textencoding.h"
 
+#include <QtAlgorithms>
+#include <QtEndian>
 #include <QtGlobal>
-
-#include <cstring>
 
 namespace collation {
 
@@ -54,12 +54,12 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
     return 0; // a stray continuation byte, C0, C1 or F5-FF
 }
 
-// Whether the eight bytes at `at` are all ASCII.
-bool asciiWord(const unsigned char *at)
+// How many of the eight bytes at `at` are ASCII before the first that is
+// not; 8 when all are.
+qsizetype asciiRun(const unsigned char *at)
 {
-    quint64 word;
-    std::memcpy(&word, at, sizeof word);
-    return (word & 0x8080808080808080) == 0;
+    const quint64 high = qFromLittleEndian<quint64>(at) & 0x8080808080808080;
+    return high == 0 ? 8 : qsizetype(qCountTrailingZeroBits(high) / 8);
 }
 
 } // namespace
@@ -73,9 +73,11 @@ EntryEncoding entryEncoding(QByteArrayView bytes)
     const qsizetype size = bytes.size();
     bool ascii = true;
     for (qsizetype i = 0; i < size;) {
-        if (size - i >= 8 && asciiWord(data + i)) {
-            i += 8;
-            continue;
+        if (size - i >= 8) {
+            const qsizetype run = asciiRun(data + i);
+            i += run;
+            if (run == 8)
+                continue;
         }
         const qsizetype length = sequenceLength(data + i, size - i);
         if (length == 0)

@@ -8,7 +8,7 @@ namespace collation {
 // its bytes are strictly valid UTF-8, else as Windows-1252: ASCII and
 // strict UTF-8 as UTF-8, all else as Windows-1252. Ordering and display
 // read an entry the same way.
-enum class EntryEncoding { Ascii, Utf8, Windows1252 };
+enum class EntryEncoding : unsigned char { Ascii, Utf8, Windows1252 };
 EntryEncoding entryEncoding(QByteArrayView bytes);
 
 // The character a byte stands for in Windows-1252.

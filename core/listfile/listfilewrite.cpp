@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace listfile {
 
@@ -45,6 +46,43 @@ bool flush(QFileDevice &file, QString &reason)
     reason = failureReason(file, errno);
     return false;
 }
+
+// Gathers entries into chunks of one write each. Copying into a buffer of
+// fixed size costs a fraction of growing a QByteArray entry by entry; an
+// entry as large as a chunk goes straight to the file instead.
+class ChunkWriter
+{
+public:
+    explicit ChunkWriter(QFileDevice &file)
+        : m_file(file)
+        , m_chunk(chunkSize, Qt::Uninitialized)
+    { }
+
+    const QString &reason() const { return m_reason; }
+
+    bool add(QByteArrayView bytes)
+    {
+        if (bytes.size() > m_chunk.size() - m_used && !writeChunk())
+            return false;
+        if (bytes.size() >= m_chunk.size())
+            return writeAll(m_file, bytes, m_reason);
+        std::memcpy(m_chunk.data() + m_used, bytes.data(), size_t(bytes.size()));
+        m_used += bytes.size();
+        return true;
+    }
+
+    bool writeChunk()
+    {
+        const qsizetype used = std::exchange(m_used, 0);
+        return writeAll(m_file, QByteArrayView(m_chunk.constData(), used), m_reason);
+    }
+
+private:
+    QFileDevice &m_file;
+    QByteArray m_chunk;
+    qsizetype m_used = 0;
+    QString m_reason;
+};
 
 // The first FileStartSize bytes the entries make, or all of them.
 QByteArray startOf(const EntryList &list)
@@ -90,29 +128,17 @@ FileResult replaceFile(const QString &path, const QString &fileName, const Entry
 
 QString writeEntries(QFileDevice &file, const EntryList &list)
 {
-    QString reason;
-    QByteArray buffer;
-    buffer.reserve(chunkSize + 1024);
+    ChunkWriter writer(file);
     if (needsUtf8Mark(startOf(list)))
-        buffer += Utf8Mark;
+        writer.add(Utf8Mark);
     for (qint16 position = 0; position < list.Count(); ++position) {
-        const QByteArray &entry = list.Item(position);
-        // A long entry goes straight to the file rather than through a copy.
-        if (entry.size() >= chunkSize) {
-            if (!writeAll(file, buffer, reason) || !writeAll(file, entry, reason))
-                return reason;
-            buffer.clear();
-        } else {
-            buffer += entry;
-        }
-        buffer += "\r\n";
-        if (buffer.size() >= chunkSize) {
-            if (!writeAll(file, buffer, reason))
-                return reason;
-            buffer.clear();
-        }
+        if (!writer.add(list.Item(position)) || !writer.add("\r\n"))
+            return writer.reason();
     }
-    if (!writeAll(file, buffer, reason) || !flush(file, reason))
+    if (!writer.writeChunk())
+        return writer.reason();
+    QString reason;
+    if (!flush(file, reason))
         return reason;
     return {};
 }
