@@ -8,6 +8,8 @@ using core::decodeEntry;
 
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
 // Lines as files hold them: mostly ASCII, some UTF-8 (two, three and four
@@ -77,6 +79,17 @@ void tst_KeyDefinition::keysMatchTheirDefinition()
         QByteArray start;
         const bool whole = keys.appendEntryKeyStart(entry, 8, start);
         QCOMPARE(start, whole ? expected : expected.first(8));
+        // An ASCII head is weighed before the rest is read for its encoding,
+        // which may still make the entry Windows-1252; a key built further
+        // reads the encoding once.
+        const QByteArray headed = "Ab-9 zY_" + entry;
+        const QByteArray headedKey = definition(decodeEntry(headed));
+        std::optional<EntryEncoding> encoding;
+        for (const qsizetype size : {8, 64}) {
+            QByteArray headedStart;
+            const bool headedWhole = keys.appendEntryKeyStart(headed, size, headedStart, encoding);
+            QCOMPARE(headedStart, headedWhole ? headedKey : headedKey.first(size));
+        }
     }
     // The locale's own words, with its contractions and expansions, but for
     // those that end in the beginning of a contraction sorting before them.
