@@ -10,31 +10,25 @@ namespace core {
 
 namespace {
 
-bool keyLess(QByteArrayView a, QByteArrayView b)
-{
-    const int order = std::memcmp(a.data(), b.data(), size_t(qMin(a.size(), b.size())));
-    return order < 0 || (order == 0 && a.size() < b.size());
-}
+constexpr qsizetype startSize = sizeof(quint64);
 
-// A batch is sorted as small records rather than as entries: most keys
-// differ in their first eight bytes, which then decide without touching
-// the keys themselves.
-struct SortRecord
+// A key's first eight bytes, big-endian, padded with zero bytes. When two
+// starts differ they order as the keys do: a padding byte is lowest, and
+// where it meets a real byte the shorter key is a beginning of the longer
+// one, so it sorts first anyway.
+quint64 startOf(QByteArrayView key)
 {
-    // The key's first eight bytes, big-endian, padded with zero bytes. When
-    // two prefixes differ they order as the keys do: a padding byte is
-    // lowest, and where it meets a real byte the shorter key is a prefix of
-    // the longer one, so it sorts first anyway.
-    quint64 prefix;
-    qsizetype index;
-};
-
-quint64 prefixOf(QByteArrayView key)
-{
-    uchar bytes[8] = {};
-    std::memcpy(bytes, key.data(), size_t(qMin(key.size(), qsizetype(8))));
+    uchar bytes[startSize] = {};
+    std::memcpy(bytes, key.data(), size_t(qMin(key.size(), startSize)));
     return qFromBigEndian<quint64>(bytes);
 }
+
+// A batch is sorted as small records rather than as entries.
+struct SortRecord
+{
+    quint64 start;
+    qsizetype index;
+};
 
 } // namespace
 
@@ -44,9 +38,72 @@ EntryList::EntryList(const QLocale &locale)
 
 EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
+    // A start alone, or a whole key no longer, is kept in the entry.
     const qsizetype keyAt = m_keyBytes.size();
-    m_keys.appendEntryKey(bytes, m_keyBytes);
-    return {bytes, keyAt, m_keyBytes.size() - keyAt};
+    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyBytes);
+    const QByteArrayView key = QByteArrayView(m_keyBytes).sliced(keyAt);
+    Entry entry{bytes, startOf(key)};
+    entry.whole = whole;
+    entry.keySize = key.size();
+    if (entry.keySize > startSize)
+        entry.keyAt = keyAt;
+    else
+        m_keyBytes.truncate(keyAt);
+    return entry;
+}
+
+// The beginning of an entry's key known so far; `start` holds it when it
+// is the start alone.
+QByteArrayView EntryList::knownKey(const Entry &entry, uchar (&start)[8]) const
+{
+    if (entry.keyAt >= 0)
+        return QByteArrayView(m_keyBytes.constData() + entry.keyAt, entry.keySize);
+    qToBigEndian(entry.start, start);
+    return QByteArrayView(start, entry.keySize);
+}
+
+// Builds eight times as much of an entry's key, or all of it.
+void EntryList::extendKey(Entry &entry)
+{
+    const qsizetype keyAt = m_keyBytes.size();
+    const bool whole = m_keys.appendEntryKeyStart(entry.bytes, 8 * entry.keySize, m_keyBytes);
+    entry.keyAt = keyAt;
+    entry.keySize = m_keyBytes.size() - keyAt;
+    entry.whole = whole;
+}
+
+// Orders two entries by their keys, building more of them only while what
+// is known of both is equal and neither has ended. Entries of the same
+// bytes have the same key.
+int EntryList::compare(Entry &a, Entry &b)
+{
+    if (a.start != b.start)
+        return a.start < b.start ? -1 : 1;
+    if (!a.whole && !b.whole && a.bytes == b.bytes)
+        return 0;
+    for (;;) {
+        uchar startA[8];
+        uchar startB[8];
+        const QByteArrayView keyA = knownKey(a, startA);
+        const QByteArrayView keyB = knownKey(b, startB);
+        const int order =
+                std::memcmp(keyA.data(), keyB.data(), size_t(qMin(keyA.size(), keyB.size())));
+        if (order != 0)
+            return order < 0 ? -1 : 1;
+        // A key that has ended is the beginning of the other.
+        if (a.whole && b.whole && keyA.size() == keyB.size())
+            return 0;
+        if (a.whole && keyA.size() <= keyB.size())
+            return -1;
+        if (b.whole && keyB.size() <= keyA.size())
+            return 1;
+        const qsizetype knownA = keyA.size();
+        const qsizetype knownB = keyB.size();
+        if (knownA <= knownB)
+            extendKey(a);
+        if (knownB <= knownA)
+            extendKey(b);
+    }
 }
 
 // Takes back the keys of entries that were not added, and the room grown
@@ -61,9 +118,19 @@ void EntryList::dropKeysFrom(qsizetype keyAt) noexcept
     }
 }
 
-QByteArrayView EntryList::keyOf(const Entry &entry) const
+// The first `listCount` entries forget the whole keys built for them from
+// `keyAt` on, which are about to be dropped; their starts remain.
+void EntryList::forgetKeysFrom(qsizetype keyAt, size_t listCount) noexcept
 {
-    return QByteArrayView(m_keyBytes.constData() + entry.keyAt, entry.keySize);
+    for (size_t i = 0; i < listCount; ++i) {
+        Entry &entry = m_entries[i];
+        if (entry.keyAt >= keyAt) {
+            entry.keyAt = -1;
+            entry.keySize = startSize;
+            entry.whole = false;
+        }
+    }
+    dropKeysFrom(keyAt);
 }
 
 bool EntryList::Add(const QByteArray &entry)
@@ -73,13 +140,10 @@ bool EntryList::Add(const QByteArray &entry)
     const qsizetype keyBytesCount = m_keyBytes.size();
     try {
         Entry added = makeEntry(entry);
-        // After every entry equal to it, so equal entries keep arrival order.
-        const auto place = std::upper_bound(
-                m_entries.begin(), m_entries.end(), added,
-                [this](const Entry &a, const Entry &b) { return keyLess(keyOf(a), keyOf(b)); });
-        m_entries.insert(place, std::move(added));
+        const size_t place = placeAfterEqual(added, m_entries.size());
+        m_entries.insert(m_entries.begin() + qsizetype(place), std::move(added));
     } catch (...) {
-        dropKeysFrom(keyBytesCount);
+        forgetKeysFrom(keyBytesCount, m_entries.size());
         throw;
     }
     return true;
@@ -91,58 +155,75 @@ bool EntryList::Add(const QList<QByteArray> &entries)
         return false;
 
     // The batch's entries go to the end of the list for now, in arrival
-    // order; their keys all exist before the sort reads them. Memory may run
-    // out until the merge starts; then the list is put back as it was.
+    // order. Sorting them and finding their places builds whole keys where
+    // starts tie, and memory may run out until every place is known; then
+    // the list is put back as it was. Moving the entries costs no memory.
     const size_t listCount = m_entries.size();
     const qsizetype keyBytesCount = m_keyBytes.size();
     const auto count = size_t(entries.size());
     std::vector<SortRecord> order;
+    std::vector<size_t> places;
     std::vector<Entry> sorted;
     try {
         m_entries.reserve(listCount + count);
         order.resize(count);
         for (size_t i = 0; i < count; ++i) {
             m_entries.push_back(makeEntry(entries[qsizetype(i)]));
-            order[i] = {prefixOf(keyOf(m_entries.back())), qsizetype(i)};
+            order[i] = {m_entries.back().start, qsizetype(i)};
+        }
+        Entry *batch = m_entries.data() + listCount;
+        // Equal keys are ordered by arrival, so the sort needs no stability
+        // of its own: the batch comes out as adding it one by one would
+        // leave it.
+        std::sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
+            if (a.start != b.start)
+                return a.start < b.start;
+            const int byKey = compare(batch[a.index], batch[b.index]);
+            return byKey != 0 ? byKey < 0 : a.index < b.index;
+        });
+        // Each entry of the sorted batch goes after the list's entries equal
+        // to it, which is where adding them one by one would put them; the
+        // places grow with the batch.
+        places.resize(count);
+        size_t from = 0;
+        for (size_t i = 0; i < count; ++i) {
+            from = placeAfterEqual(batch[order[i].index], listCount, from);
+            places[i] = from;
         }
         sorted.resize(count);
     } catch (...) {
         m_entries.erase(m_entries.begin() + qsizetype(listCount), m_entries.end());
-        dropKeysFrom(keyBytesCount);
+        forgetKeysFrom(keyBytesCount, listCount);
         throw;
     }
-    const Entry *batch = m_entries.data() + listCount;
 
-    // Equal keys are ordered by arrival, so the sort needs no stability of
-    // its own: the batch comes out as adding it one by one would leave it.
-    std::sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        const QByteArrayView keyA = keyOf(batch[a.index]);
-        const QByteArrayView keyB = keyOf(batch[b.index]);
-        if (keyLess(keyA, keyB))
-            return true;
-        if (keyLess(keyB, keyA))
-            return false;
-        return a.index < b.index;
-    });
-
-    // The sorted batch, then the list merged with it from the back, in
-    // place. An entry of the list goes before the batch's entries equal to
-    // it, which is where adding them one by one would put them.
+    // The sorted batch, then the list merged with it from the back, in place.
     for (size_t i = 0; i < count; ++i)
         sorted[i] = std::move(m_entries[listCount + size_t(order[i].index)]);
-    order = {};
     size_t fromList = listCount;
-    size_t fromBatch = count;
-    for (size_t to = listCount + count; fromBatch > 0;) {
-        Entry &next = sorted[fromBatch - 1];
-        if (fromList > 0 && keyLess(keyOf(next), keyOf(m_entries[fromList - 1])))
+    for (size_t to = listCount + count, fromBatch = count; fromBatch > 0;) {
+        if (fromList > places[fromBatch - 1])
             m_entries[--to] = std::move(m_entries[--fromList]);
         else
             m_entries[--to] = std::move(sorted[--fromBatch]);
     }
     return true;
+}
+
+// The place after every one of the first `listCount` entries that is equal
+// to or below `entry`, searched from `from` on.
+size_t EntryList::placeAfterEqual(Entry &entry, size_t listCount, size_t from)
+{
+    size_t low = from;
+    size_t high = listCount;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (compare(entry, m_entries[middle]) < 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
 }
 
 } // namespace core

@@ -38,18 +38,31 @@ public:
     const QByteArray &Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
 
 private:
-    // An entry's key lives in m_keyBytes, which only grows: one buffer for
-    // all keys rather than an allocation for each.
+    // An entry keeps the first bytes of its key, which most often decide
+    // its order alone. Where they tie with another entry's, more of its key
+    // is built, eight times as much each time, until the two differ or one
+    // ends. What is known beyond the start lives in m_keyBytes, which only
+    // grows: one buffer for all keys rather than an allocation for each.
     struct Entry
     {
         QByteArray bytes;
-        qsizetype keyAt = 0;
+        // The key's first bytes, big-endian, padded with zero bytes.
+        quint64 start = 0;
+        // Where the known beginning of the key lives in m_keyBytes, or -1
+        // when it is the start alone; how long it is; whether it is the
+        // whole key.
+        qsizetype keyAt = -1;
         qsizetype keySize = 0;
+        bool whole = false;
     };
 
     Entry makeEntry(const QByteArray &bytes);
+    int compare(Entry &a, Entry &b);
+    QByteArrayView knownKey(const Entry &entry, uchar (&start)[8]) const;
+    void extendKey(Entry &entry);
+    size_t placeAfterEqual(Entry &entry, size_t listCount, size_t from = 0);
     void dropKeysFrom(qsizetype keyAt) noexcept;
-    QByteArrayView keyOf(const Entry &entry) const;
+    void forgetKeysFrom(qsizetype keyAt, size_t listCount) noexcept;
 
     collation::CollationKeyMaker m_keys;
     QByteArray m_keyBytes;

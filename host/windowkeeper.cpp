@@ -125,7 +125,7 @@ protected:
 private:
     void settle()
     {
-        if (!m_window->isVisible())
+        if (!m_handle || !m_window->isVisible())
             return;
         placeCentred(m_window);
         if (!m_handle->frameMargins().isNull())

@@ -54,6 +54,25 @@ void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) c
     }
 }
 
+bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size,
+                                            QByteArray &keys) const
+{
+    switch (entryEncoding(bytes)) {
+    case EntryEncoding::Ascii:
+        if (!d->keys.collates()) {
+            const bool whole = bytes.size() <= size;
+            appendEntryKey(whole ? bytes : bytes.first(size), keys);
+            return whole;
+        }
+        return d->keys.appendStart(AsciiBytes{bytes}, keys, size);
+    case EntryEncoding::Utf8:
+        return d->keys.appendStart(Utf8Bytes{bytes}, keys, size);
+    case EntryEncoding::Windows1252:
+        return d->keys.appendStart(Windows1252Bytes{bytes, d->windows1252High}, keys, size);
+    }
+    return false;
+}
+
 QLocale collationLocale()
 {
     QString name;

@@ -32,6 +32,10 @@ public:
     // key. When it throws, `keys` may have grown: the caller truncates it to
     // its size before the call.
     void appendEntryKey(QByteArrayView bytes, QByteArray &keys) const;
+    // Appends the first `size` bytes of an entry's key and returns false, or
+    // its whole key and returns true. Reads only a head of a long entry, so
+    // that an order needs the rest of a key only where beginnings tie.
+    bool appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys) const;
 
 private:
     struct Private;

@@ -92,11 +92,14 @@ qint64 roomInControlGroup()
         QString path = QString::fromUtf8(parts[2]);
         for (;;) {
             const QString dir = mount + path;
-            const qint64 limit = numberIn(dir + (v2 ? u"/memory.max" : u"/memory.limit_in_bytes"));
-            const qint64 used =
-                    numberIn(dir + (v2 ? u"/memory.current" : u"/memory.usage_in_bytes"));
+            const qint64 limit = numberIn(dir
+                                          + (v2 ? QStringLiteral("/memory.max")
+                                                : QStringLiteral("/memory.limit_in_bytes")));
+            const qint64 used = numberIn(dir
+                                         + (v2 ? QStringLiteral("/memory.current")
+                                               : QStringLiteral("/memory.usage_in_bytes")));
             if (limit >= 0 && used >= 0) {
-                const QByteArray stat = readSmallFile(dir + u"/memory.stat");
+                const QByteArray stat = readSmallFile(dir + QStringLiteral("/memory.stat"));
                 const qint64 cached = fieldOf(stat, v2 ? "file " : "total_cache ");
                 room = std::min(room,
                                 std::max<qint64>(limit - used + std::max<qint64>(cached, 0), 0));

@@ -5,6 +5,10 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,25 +125,42 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<QByteArray>("stem");
+    QTest::addColumn<QList<QByteArray>>("letters");
+    const QList<QByteArray> latin = {"a", "A", "b", " ", "\xC3\xA9", "\xC3\x89", "e", "\xE9"};
     for (const QString &locale : {u"C"_s, u"en_US"_s, u"sv_SE"_s}) {
         for (quint32 seed : {1u, 2u, 3u})
-            QTest::addRow("%s seed %u", qPrintable(locale), seed) << locale << seed;
+            QTest::addRow("%s seed %u", qPrintable(locale), seed)
+                    << locale << seed << QByteArray() << latin;
     }
+    // Entries are ordered by the starts of their keys as long as those
+    // differ; these tie far beyond them.
+    const QByteArray words = "Lorem ipsum dolor sit amet, "_ba.repeated(110);
+    QTest::newRow("C tied for 3000 characters") << u"C"_s << 4u << words << latin;
+    QTest::newRow("en_US tied for 3000 characters") << u"en_US"_s << 4u << words << latin;
+    QTest::newRow("en_US differing only past the start")
+            << u"en_US"_s << 5u << "abcdefghij"_ba << latin;
+    QTest::newRow("th_TH leading vowel at the end decides")
+            << u"th_TH"_s << 6u << "\xE0\xB9\x80\xE0\xB8\x81\xE0\xB8\xA1"_ba.repeated(400)
+            << QList<QByteArray>{"\xE0\xB9\x80", "\xE0\xB8\x81", "\xE0\xB8\xB2", " "};
+    QTest::newRow("cs_CZ ch at the end decides") << u"cs_CZ"_s << 7u << "chrt "_ba.repeated(600)
+                                                 << QList<QByteArray>{"c", "h", "C", "H", "i"};
 }
 
 // Few distinct letters make many entries equal, which is where arrival order
-// can go wrong.
+// can go wrong. Both orders must be that of the entries' whole keys.
 void tst_EntryList::batchMatchesOneByOneOnRandomLists()
 {
     QFETCH(QString, locale);
     QFETCH(quint32, seed);
+    QFETCH(QByteArray, stem);
+    QFETCH(QList<QByteArray>, letters);
 
     QRandomGenerator random(seed);
-    const QList<QByteArray> letters = {"a", "A", "b", " ", "\xC3\xA9", "\xC3\x89", "e", "\xE9"};
     const auto randomEntries = [&](int count) {
         QList<QByteArray> entries;
         for (int i = 0; i < count; ++i) {
-            QByteArray entry;
+            QByteArray entry = stem;
             for (int length = random.bounded(4); length > 0; --length)
                 entry += letters[random.bounded(int(letters.size()))];
             entries << entry;
@@ -150,13 +171,29 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     const QLocale chosen = locale == u"C" ? QLocale::c() : QLocale(locale);
     EntryList single(chosen);
     EntryList batched(chosen);
+    QList<QByteArray> added;
     for (int round = 0; round < 4; ++round) {
         const QList<QByteArray> batch = randomEntries(200);
         for (const QByteArray &entry : batch)
             QVERIFY(single.Add(entry));
         QVERIFY(batched.Add(batch));
+        added += batch;
     }
     QCOMPARE(itemsOf(batched), itemsOf(single));
+
+    const collation::CollationKeyMaker keys(chosen);
+    std::vector<std::pair<QByteArray, QByteArray>> keyed;
+    for (const QByteArray &entry : std::as_const(added)) {
+        QByteArray key;
+        keys.appendEntryKey(entry, key);
+        keyed.emplace_back(key, entry);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<QByteArray> byKeys;
+    for (const auto &[key, entry] : keyed)
+        byKeys << entry;
+    QCOMPARE(itemsOf(batched), byKeys);
 }
 
 void tst_EntryList::keepsBytesAndShowsText()
@@ -192,13 +229,15 @@ void tst_EntryList::capacity()
 }
 
 // Runs in a child whose address space is capped just above what it uses, so
-// that the key of a long entry cannot be built. The exit code says what went
-// wrong, if anything.
+// that the keys of two long entries, which only their ends tell apart,
+// cannot be built. The exit code says what went wrong, if anything.
 void tst_EntryList::outOfMemoryLeavesListAsItWas()
 {
     EntryList list(QLocale::c());
     QVERIFY(list.Add(QList<QByteArray>{"b", "d"}));
-    const QList<QByteArray> batch = {"c", QByteArray(128 * 1024 * 1024, 'a'), "a"};
+    const qsizetype longSize = 128 * 1024 * 1024;
+    const QList<QByteArray> batch = {"c", QByteArray(longSize, 'a'),
+                                     QByteArray(longSize - 1, 'a') + 'b', "a"};
 
     const pid_t child = fork();
     QVERIFY(child >= 0);

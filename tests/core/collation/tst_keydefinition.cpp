@@ -1,6 +1,8 @@
 #include "collationkey.h"
 #include "collationtesting.h"
 #include "entrytext.h"
+#include "keybuilder.h"
+#include "keysources.h"
 
 using core::decodeEntry;
 
@@ -39,6 +41,8 @@ private slots:
     void keysMatchTheirDefinition_data();
     void keysMatchTheirDefinition();
     void longEntries();
+    void writtenKeysSwitchedOff_data();
+    void writtenKeysSwitchedOff();
 };
 
 void tst_KeyDefinition::keysMatchTheirDefinition_data()
@@ -69,6 +73,10 @@ void tst_KeyDefinition::keysMatchTheirDefinition()
         const QString text = decodeEntry(entry);
         const QByteArray expected = definition(text);
         QCOMPARE(entryKey(keys, entry), expected);
+        // The start of a key is the key's beginning, or the whole key.
+        QByteArray start;
+        const bool whole = keys.appendEntryKeyStart(entry, 8, start);
+        QCOMPARE(start, whole ? expected : expected.first(8));
     }
     // The locale's own words, with its contractions and expansions, but for
     // those that end in the beginning of a contraction sorting before them.
@@ -125,6 +133,46 @@ void tst_KeyDefinition::longEntries()
     QCOMPARE_LT(textKey(persian, persianWords + yehHamza),
                 textKey(persian, persianWords + yeh + u"\u0627"_s));
     QCOMPARE_LT(textKey(persian, yehHamza), textKey(persian, yehHamza + persianWords));
+}
+
+void tst_KeyDefinition::writtenKeysSwitchedOff_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("differing");
+    QTest::newRow("en_US agrees") << u"en_US"_s << QString();
+    QTest::newRow("en_US one letter") << u"en_US"_s << u"z"_s;
+    QTest::newRow("en_US two pieces side by side") << u"en_US"_s << u"a-"_s;
+    QTest::newRow("cs_CZ two pieces side by side") << u"cs_CZ"_s << u"\u00E9a"_s;
+    QTest::newRow("th_TH a long run") << u"th_TH"_s << u"\u0E01\u0E32"_s.repeated(20);
+}
+
+// Keys written without ICU are held against ICU's at first use. Where the
+// two differ on a single probe, no key is written any more, and every key
+// is still exactly what it was.
+void tst_KeyDefinition::writtenKeysSwitchedOff()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, differing);
+    const Icu icu(locale, UCOL_OFF);
+    const auto reference = [&](QByteArrayView text, QByteArray &key) {
+        const QString fold = folded(QString::fromUtf8(text));
+        key = icu.sortKey(fold) + '\0' + fold.toUtf8();
+        if (QString::fromUtf8(text) == differing)
+            key += 'x';
+    };
+    KeyBuilder held(localeNamed(locale), reference);
+    KeyBuilder own(localeNamed(locale));
+    QRandomGenerator random(11);
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray text = decodeEntry(randomEntry(random)).toUtf8();
+        QByteArray heldKey;
+        QByteArray ownKey;
+        held.append(Utf8Bytes{text}, heldKey);
+        own.append(Utf8Bytes{text}, ownKey);
+        QCOMPARE(heldKey, ownKey);
+    }
+    QVERIFY(own.writesKeys());
+    QCOMPARE(held.writesKeys(), differing.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(tst_KeyDefinition)

@@ -17,25 +17,25 @@ using namespace ListFileTest;
 
 namespace {
 
-struct BenchRun
+struct ProgramRun
 {
     int status = 0;
     QByteArray errors;
 };
 
-// Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
+// Runs lexivorn_readandsave with the arguments as bytes, as a shell passes them,
 // under one limit set in the child before it starts.
-BenchRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit,
-                  const QList<QByteArray> &environment = {})
+ProgramRun runReadAndSave(const QList<QByteArray> &arguments, int resource, qint64 limit,
+                          const QList<QByteArray> &environment = {})
 {
-    QList<QByteArray> strings = {LEXIVORN_BENCH};
+    QList<QByteArray> strings = {LEXIVORN_READANDSAVE};
     strings += arguments;
     std::vector<char *> argv;
     for (QByteArray &string : strings)
         argv.push_back(string.data());
     argv.push_back(nullptr);
 
-    BenchRun run;
+    ProgramRun run;
     int errors[2];
     if (pipe(errors) != 0)
         return run;
@@ -100,7 +100,7 @@ void tst_MachineLimits::limitsOfTheMachine_data()
             << u"The file name is not valid UTF-8"_s;
 }
 
-// lexivorn_bench reads and saves as the program does, so it runs here under
+// lexivorn_readandsave reads and saves as the program does, so it runs here under
 // each limit as the program would: the limit set in the child, the signal
 // a file-size limit raises left to the program. It must say why it failed
 // and leave the old list file whole, with nothing beside it.
@@ -126,8 +126,9 @@ void tst_MachineLimits::limitsOfTheMachine()
     const QStringList filesBefore = filesIn(dir);
 
     const QByteArray output = QFile::encodeName(dir.path()) + '/' + outputName;
-    const BenchRun run = runBench({output, QFile::encodeName(input.fileName())}, resource, limit);
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
+    const ProgramRun run =
+            runReadAndSave({output, QFile::encodeName(input.fileName())}, resource, limit);
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
     QCOMPARE(readFile(list), original);
@@ -143,11 +144,11 @@ void tst_MachineLimits::fileCutShortWhileRead()
     writeFile(input, "line\r\n"_ba.repeated(100'000));
     const QString output = dir.filePath(u"list.txt"_s);
     const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
-    const BenchRun run = runBench({QFile::encodeName(output), QFile::encodeName(input)},
-                                  RLIMIT_FSIZE, qint64(RLIM_INFINITY),
-                                  {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile,
-                                   "LEXIVORN_CUT_AT=200000", "LEXIVORN_CUT_TO=100000"});
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
+    const ProgramRun run = runReadAndSave({QFile::encodeName(output), QFile::encodeName(input)},
+                                          RLIMIT_FSIZE, qint64(RLIM_INFINITY),
+                                          {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile,
+                                           "LEXIVORN_CUT_AT=200000", "LEXIVORN_CUT_TO=100000"});
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains("The file changed while it was read"), run.errors.constData());
     QCOMPARE(QFileInfo(input).size(), 100'000);
