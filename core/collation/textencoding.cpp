@@ -1,8 +1,9 @@
 #include "textencoding.h"
 
-#include <QtAlgorithms>
 #include <QtEndian>
 #include <QtGlobal>
+
+#include <bit>
 
 namespace collation {
 
@@ -59,7 +60,7 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
 qsizetype asciiRun(const unsigned char *at)
 {
     const quint64 high = qFromLittleEndian<quint64>(at) & 0x8080808080808080;
-    return high == 0 ? 8 : qsizetype(qCountTrailingZeroBits(high) / 8);
+    return high == 0 ? 8 : qsizetype(std::countr_zero(high) / 8);
 }
 
 } // namespace
