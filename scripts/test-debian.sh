@@ -59,7 +59,8 @@ start=$(date +%s)
 status=0
 # In a mount and PID namespace of its own, so that every mount and process
 # of the run ends with it.
-unshare --mount --pid --fork --propagation private bash -s "$root" >"$log" 2>&1 <<'EOF' || status=$?
+unshare --mount --pid --fork --propagation private bash -s "$root" "$cache/$suite-failed" \
+    >"$log" 2>&1 <<'EOF' || status=$?
 set -euo pipefail
 root=$1
 mount -t proc proc "$root/proc"
@@ -76,6 +77,15 @@ in_root bash -c 'cd /root/lexivorn && bash .ci/run 2>&1 |
     while IFS= read -r line; do printf "%(%T)T %s\n" -1 "$line"; done
     exit "${PIPESTATUS[0]}"' || ci=$?
 echo "== .ci/run ended with status $ci"
+# What a failed test left (the end-to-end pictures and logs, CTest's log)
+# outlives the root.
+kept=$2
+rm -rf "$kept"
+if ((ci)) && [[ -d $root/root/lexivorn/build ]]; then
+    mkdir -p "$kept"
+    cp -r "$root/root/lexivorn/build/e2e" "$root/root/lexivorn/build/Testing" "$kept/" 2>/dev/null || true
+    echo "== kept in $kept: the end-to-end pictures and logs, CTest's log"
+fi
 echo "== report"
 in_root bash -c '
     cd /root/lexivorn/build || exit 0

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QTreeView>
 
+using namespace Qt::StringLiterals;
+
 // Types a name into the dialog, as the user does, and presses Open or Save.
 static void typeNameAndAccept(QFileDialog *dialog, const QString &name)
 {
@@ -141,7 +143,7 @@ void tst_QtHostDialogs::openDialog_returnsFullPath_data()
 
     QTest::newRow("plain name") << QStringLiteral("names.txt") << QStringLiteral("names.txt");
     QTest::newRow("spaces and non-ASCII letters")
-            << u"Größe Bücher Ærø.txt"_qs << u"Größe Bücher Ærø.txt"_qs;
+            << u"Größe Bücher Ærø.txt"_s << u"Größe Bücher Ærø.txt"_s;
     QTest::newRow("default suffix added") << QStringLiteral("words.txt") << QStringLiteral("words");
 }
 
@@ -174,7 +176,7 @@ void tst_QtHostDialogs::saveDialog_typedName_data()
 
     QTest::newRow("preset name gets the suffix")
             << QStringLiteral("Alphabetized File") << QStringLiteral("Alphabetized File.txt");
-    QTest::newRow("spaces and non-ASCII letters") << u"Liste für Åsa"_qs << u"Liste für Åsa.txt"_qs;
+    QTest::newRow("spaces and non-ASCII letters") << u"Liste für Åsa"_s << u"Liste für Åsa.txt"_s;
     QTest::newRow("own extension kept")
             << QStringLiteral("sorted.lst") << QStringLiteral("sorted.lst");
 }

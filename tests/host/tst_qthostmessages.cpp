@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_QtHostMessages : public QObject
 {
     Q_OBJECT
@@ -134,7 +136,7 @@ void tst_QtHostMessages::messageText_data()
             << QStringLiteral("<b>C:\\a&b.txt</b> <br>") << QStringLiteral("<i>Error</i>")
             << QStringLiteral("<b>C:\\a&b.txt</b> <br>");
     QTest::newRow("non-ASCII text and empty title")
-            << u"Bücherliste – “fertig”"_qs << QString() << u"Bücherliste – “fertig”"_qs;
+            << u"Bücherliste – “fertig”"_s << QString() << u"Bücherliste – “fertig”"_s;
 }
 
 void tst_QtHostMessages::messageText()
@@ -176,7 +178,7 @@ void tst_QtHostMessages::windowDestroyedUnderneath()
     QFETCH(int, kind);
     auto *window = new QWidget;
     window->show();
-    QApplication::setActiveWindow(window);
+    window->activateWindow();
     QTRY_COMPARE(QApplication::activeWindow(), window);
 
     QPointer<QWidget> boxSeen;
