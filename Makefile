@@ -43,7 +43,10 @@ run: configure
 	@cmake --build $(BUILD) --target lexivorn
 	@$(BUILD)/bin/lexivorn
 
+# The fuzz target's own clang tree is built here, not inside a test; the
+# suite's fuzz_smoke then runs it.
 test: build format-check
+	@FUZZ_BUILD=$(BUILD)/fuzz bash scripts/fuzz.sh --build-only
 	@ctest --test-dir $(BUILD) --output-on-failure
 
 format-check: deps

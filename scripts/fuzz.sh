@@ -1,19 +1,47 @@
 #!/usr/bin/env bash
 # Builds the list-file fuzz target with clang and runs it for a bounded time.
-# usage: FUZZ_SECONDS=60 bash scripts/fuzz.sh
+# usage: FUZZ_SECONDS=60 bash scripts/fuzz.sh [--build-only | --run-only]
 # The build goes to build-fuzz (FUZZ_BUILD overrides it). Prints how many
 # inputs ran; fails when the target finds a crash or a mismatch, leaving the
 # input under build-fuzz/artifacts/.
+# --build-only builds the target and runs nothing. --run-only builds nothing:
+# it runs the target as last built, and skips (exit 77) when there is none or
+# the sources have changed since, rather than fuzz old code.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 max_len=${FUZZ_MAX_LEN:-4096}
+mode=${1:-}
+target=lexivorn_fuzz_listfile
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DLEXIVORN_BUILD_FUZZ=ON -DLEXIVORN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target lexivorn_fuzz_listfile -j2
+case $mode in
+'' | --build-only | --run-only) ;;
+*)
+    echo "usage: bash scripts/fuzz.sh [--build-only | --run-only]" >&2
+    exit 2
+    ;;
+esac
+
+if [[ $mode == --run-only ]]; then
+    if [[ ! -x $build/bin/$target || ! -f $build/build.ninja ]]; then
+        echo "fuzz.sh: $target is not built in $build; make test builds it" \
+            "(or: FUZZ_BUILD=$build bash scripts/fuzz.sh --build-only)" >&2
+        exit 77
+    fi
+    plan=$(ninja -C "$build" -n "$target")
+    if [[ $plan != *"ninja: no work to do"* ]]; then
+        echo "fuzz.sh: $target in $build is older than its sources; make test rebuilds it" \
+            "(or: FUZZ_BUILD=$build bash scripts/fuzz.sh --build-only)" >&2
+        exit 77
+    fi
+else
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DLEXIVORN_BUILD_FUZZ=ON -DLEXIVORN_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" --target "$target" -j2
+    [[ $mode == --build-only ]] && exit 0
+fi
 
 # Seed inputs: the line rules' corners, small enough to mutate quickly.
 seeds=$build/fuzz-seeds
@@ -43,9 +71,9 @@ scratch=/dev/shm
 tmp=$(mktemp -d "$scratch/lexivorn-fuzz.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
-echo "Fuzzing lexivorn_fuzz_listfile for ${seconds}s (max_len $max_len)"
+echo "Fuzzing $target for ${seconds}s (max_len $max_len)"
 status=0
-TMPDIR=$tmp "$build/bin/lexivorn_fuzz_listfile" \
+TMPDIR=$tmp "$build/bin/$target" \
     -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 \
     -dict="$root/fuzz/listfile.dict" -artifact_prefix="$artifacts/" \
     -print_final_stats=1 "$corpus" "$seeds" "$root/fuzz/regressions" \

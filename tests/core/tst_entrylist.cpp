@@ -1,3 +1,4 @@
+#include "entryitems.h"
 #include "entrylist.h"
 #include "entrytext.h"
 
@@ -17,14 +18,6 @@ using namespace Qt::StringLiterals;
 using namespace core;
 
 namespace {
-
-QList<QByteArray> itemsOf(const EntryList &list)
-{
-    QList<QByteArray> items;
-    for (qint16 i = 0; i < list.Count(); ++i)
-        items << list.Item(i);
-    return items;
-}
 
 QList<QByteArray> split(const char *entries)
 {

@@ -1,6 +1,7 @@
 #include "dialogsettings.h"
 #include "modaltest.h"
 #include "qthostui.h"
+#include "testfiles.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -37,12 +38,6 @@ static QString fileNameShown(QFileDialog *dialog)
 {
     auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     return edit ? edit->text() : QString();
-}
-
-static bool writeFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("b\r\na\r\n") == 6;
 }
 
 class tst_QtHostDialogs : public QObject
@@ -157,7 +152,7 @@ void tst_QtHostDialogs::openDialog_returnsFullPath()
     QFETCH(QString, fileName);
     QFETCH(QString, typed);
     const QString path = m_dir.filePath(fileName);
-    QVERIFY(writeFile(path));
+    QVERIFY(writeFile(path, "b\r\na\r\n"));
 
     whenModalShown([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
@@ -202,14 +197,14 @@ void tst_QtHostDialogs::saveDialog_typedName()
     const QString chosen = m_host.ShowSaveDialog(saveDialogSettings());
 
     QCOMPARE(chosen, dir.filePath(saved));
-    QVERIFY(writeFile(chosen));
+    QVERIFY(writeFile(chosen, "b\r\na\r\n"));
     QVERIFY(QFileInfo::exists(dir.filePath(saved)));
 }
 
 void tst_QtHostDialogs::saveDialog_asksBeforeReplacing()
 {
     const QString path = m_dir.filePath(QStringLiteral("existing list.txt"));
-    QVERIFY(writeFile(path));
+    QVERIFY(writeFile(path, "b\r\na\r\n"));
     FileDialogSettings settings = saveDialogSettings();
     settings.FileName = path;
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "entryitems.h"
 #include "entrylist.h"
 #include "listfile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,27 +19,6 @@
 
 // Files as the tests of reading and saving lists make and look at them.
 namespace ListFileTest {
-
-inline void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline QList<QByteArray> itemsOf(const core::EntryList &list)
-{
-    QList<QByteArray> items;
-    for (qint16 i = 0; i < list.Count(); ++i)
-        items << list.Item(i);
-    return items;
-}
 
 inline QStringList filesIn(const QTemporaryDir &dir)
 {

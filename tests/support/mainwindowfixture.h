@@ -2,12 +2,11 @@
 
 #include "fakehostui.h"
 #include "form1.h"
+#include "testfiles.h"
 
 #include <QAction>
-#include <QFile>
 #include <QListView>
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -20,7 +19,7 @@ class MainWindowFixture
 protected:
     void showMainWindow()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = std::make_unique<TestFolder>();
         QVERIFY(m_dir->isValid());
         m_host = std::make_unique<FakeHostUi>();
         m_form = std::make_unique<Form1>(*m_host);
@@ -37,11 +36,7 @@ protected:
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir->filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write the test file");
-        return path;
+        return m_dir->writeFile(name, bytes);
     }
 
     void open(const QString &path)
@@ -65,7 +60,7 @@ protected:
         return m_form->menuBar()->findChild<QAction *>(name);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<FakeHostUi> m_host;
     std::unique_ptr<Form1> m_form;
 };

@@ -5,11 +5,10 @@
 #include "form1.h"
 #include "form2.h"
 #include "shownwindow.h"
+#include "testfiles.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 // What the tests of the progress window share.
@@ -20,12 +19,6 @@ using namespace Qt::StringLiterals;
 inline const QString SavePrompt =
         u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s;
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The state an Open leaves behind: the main window hidden with its list, and
 // its progress window showing with the timer stopped, so the test drives
 // the ticks. What the Open asked of the host is forgotten.
@@ -33,15 +26,12 @@ struct ProgressRun
 {
     FakeHostUi host;
     Form1 form1{host};
-    QTemporaryDir dir;
+    TestFolder dir;
     QPointer<Form2> form2;
 
     explicit ProgressRun(const QByteArray &listFile = {})
     {
-        const QString input = dir.filePath(u"input.txt"_s);
-        if (!writeFile(input, listFile))
-            qFatal("cannot prepare the list");
-        host.openNames.enqueue(input);
+        host.openNames.enqueue(dir.writeFile(u"input.txt"_s, listFile));
         form1.mnuOpen_Click();
         form2 = shownWindow<Form2>();
         if (!form2 || !host.messages().isEmpty())

@@ -96,7 +96,7 @@ void tst_ListFile::readLines()
     QFETCH(QList<QByteArray>, entries);
 
     const QString path = m_dir.filePath(u"read.txt"_s);
-    writeFile(path, content);
+    QVERIFY(writeFile(path, content));
     EntryList list(QLocale::c());
     const FileResult result = ReadListFile(path, list);
     QVERIFY2(result.ok(), qPrintable(result.reason()));
@@ -109,7 +109,7 @@ void tst_ListFile::crLfSplitAcrossReads()
     const QString path = m_dir.filePath(u"split.txt"_s);
     for (qsizetype length = 65534; length <= 65537; ++length) {
         const QByteArray line(length, 'x');
-        writeFile(path, line + "\r\ny\r\n");
+        QVERIFY(writeFile(path, line + "\r\ny\r\n"));
         EntryList list(QLocale::c());
         QVERIFY(ReadListFile(path, list).ok());
         QCOMPARE(itemsOf(list), (QList<QByteArray>{line, "y"}));
@@ -146,7 +146,7 @@ void tst_ListFile::readRefuses_data()
             << u"The file states no size and goes on past 64 MB. It may be a system file that "
                u"never ends."_s;
     // "name\0.txt" would open "name".
-    writeFile(m_dir.filePath(u"name"_s), "opened\r\n"_ba);
+    QVERIFY(writeFile(m_dir.filePath(u"name"_s), "opened\r\n"_ba));
     QTest::newRow("name holding NUL")
             << m_dir.filePath(u"name"_s) + QChar::Null + u".txt"_s << QByteArray()
             << u"The file name holds a NUL character, which no file name can hold."_s;
@@ -172,7 +172,7 @@ void tst_ListFile::readRefuses()
     QFETCH(QString, reason);
 
     if (!content.isEmpty())
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
     EntryList list(QLocale::c());
     QVERIFY(list.Add("kept"_ba));
     const FileResult result = ReadListFile(path, list);
@@ -195,11 +195,11 @@ void tst_ListFile::readRefusesFifoWithoutBlocking()
 void tst_ListFile::capacity()
 {
     const QString full = m_dir.filePath(u"full.txt"_s);
-    writeFile(full, QByteArray("line\r\n").repeated(EntryList::MaxCount));
+    QVERIFY(writeFile(full, QByteArray("line\r\n").repeated(EntryList::MaxCount)));
     const QString one = m_dir.filePath(u"one.txt"_s);
-    writeFile(one, "one more"_ba);
+    QVERIFY(writeFile(one, "one more"_ba));
     const QString tooMany = m_dir.filePath(u"toomany.txt"_s);
-    writeFile(tooMany, QByteArray("x\r\n").repeated(40000));
+    QVERIFY(writeFile(tooMany, QByteArray("x\r\n").repeated(40000)));
 
     EntryList list(QLocale::c());
     FileResult result = ReadListFile(tooMany, list);
@@ -259,7 +259,7 @@ void tst_ListFile::readFilesAsOne()
         names.append(m_dir.filePath(u"batch %1.txt"_s.arg(i)));
         QFile::remove(names.last());
         if (!files[i].isNull())
-            writeFile(names.last(), files[i]);
+            QVERIFY(writeFile(names.last(), files[i]));
     }
     EntryList list(QLocale::c());
     QVERIFY(list.Add("kept"_ba));

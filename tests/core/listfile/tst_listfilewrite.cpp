@@ -61,7 +61,7 @@ private:
 void tst_ListFileWrite::writeGivesCrLfLines()
 {
     const QString path = m_dir.filePath(u"written.txt"_s);
-    writeFile(path, "old content that is longer than the list"_ba);
+    QVERIFY(writeFile(path, "old content that is longer than the list"_ba));
 
     EntryList list(QLocale::c());
     QVERIFY(list.Add(QList<QByteArray>{"b", "c", "a"}));
@@ -131,7 +131,7 @@ void tst_ListFileWrite::writeFailsWithReason_data()
     QTest::addColumn<QString>("reason");
 
     const QString regular = m_dir.filePath(u"regular.txt"_s);
-    writeFile(regular, "x"_ba);
+    QVERIFY(writeFile(regular, "x"_ba));
     QTest::newRow("under a regular file") << regular + u"/list.txt"_s << u"Not a directory"_s;
     QTest::newRow("missing folder")
             << m_dir.filePath(u"missing/list.txt"_s) << u"No such file or directory"_s;
@@ -179,7 +179,7 @@ void tst_ListFileWrite::writeThroughSymlink()
     QTemporaryDir dir;
     const QString target = dir.filePath(u"target.txt"_s);
     const QString link = dir.filePath(u"link.txt"_s);
-    writeFile(target, "old\r\n"_ba);
+    QVERIFY(writeFile(target, "old\r\n"_ba));
     QVERIFY(QFile::link(target, link));
 
     EntryList list(QLocale::c());
@@ -230,7 +230,7 @@ void tst_ListFileWrite::saveKeepsTheFile()
     const QString path = folder + u"/list.txt"_s;
     const QString other = dir.filePath(u"other name.txt"_s);
     const QByteArray old = "old\r\n"_ba;
-    writeFile(path, old);
+    QVERIFY(writeFile(path, old));
     const QByteArray file = QFile::encodeName(path);
     QString saved = path;
     uid_t saver = uid_t(-1);

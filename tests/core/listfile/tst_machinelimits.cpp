@@ -115,7 +115,7 @@ void tst_MachineLimits::limitsOfTheMachine()
     QTemporaryDir dir;
     const QString list = dir.filePath(u"list.txt"_s);
     const QByteArray original = "original\r\n"_ba.repeated(20);
-    writeFile(list, original);
+    QVERIFY(writeFile(list, original));
     // A large input is sparse: it takes no room on disk, and is refused
     // before it is read.
     QFile input(dir.filePath(u"input.txt"_s));
@@ -141,7 +141,7 @@ void tst_MachineLimits::fileCutShortWhileRead()
 {
     QTemporaryDir dir;
     const QString input = dir.filePath(u"input.txt"_s);
-    writeFile(input, "line\r\n"_ba.repeated(100'000));
+    QVERIFY(writeFile(input, "line\r\n"_ba.repeated(100'000)));
     const QString output = dir.filePath(u"list.txt"_s);
     const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
     const ProgramRun run = runReadAndSave({QFile::encodeName(output), QFile::encodeName(input)},

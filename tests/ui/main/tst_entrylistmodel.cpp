@@ -1,9 +1,8 @@
 #include "entrylistmodel.h"
+#include "testfiles.h"
 
 #include <QAbstractItemModelTester>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -23,24 +22,13 @@ private slots:
     void veryLongEntryIsCutForDisplay();
 
 private:
-    QString writeFile(const QString &name, const QByteArray &bytes);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void tst_EntryListModel::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-}
-
-QString tst_EntryListModel::writeFile(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the test file");
-    return path;
 }
 
 static QStringList shownRows(const QAbstractItemModel &model)
@@ -64,12 +52,12 @@ void tst_EntryListModel::addFileShowsEntriesInOrder()
     EntryListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-    QVERIFY(model.addFile(writeFile(u"first.txt"_s, "pear\r\napple\r\nfig\r\n")).ok());
+    QVERIFY(model.addFile(m_dir->writeFile(u"first.txt"_s, "pear\r\napple\r\nfig\r\n")).ok());
     QCOMPARE(shownRows(model), (QStringList{u"apple"_s, u"fig"_s, u"pear"_s}));
 
     // A second file merges into the same list; bytes that are not UTF-8 show
     // as Windows-1252.
-    QVERIFY(model.addFile(writeFile(u"second.txt"_s, "caf\xe9\r\nbanana")).ok());
+    QVERIFY(model.addFile(m_dir->writeFile(u"second.txt"_s, "caf\xe9\r\nbanana")).ok());
     QCOMPARE(shownRows(model),
              (QStringList{u"apple"_s, u"banana"_s, u"café"_s, u"fig"_s, u"pear"_s}));
     QCOMPARE(model.data(model.index(0, 0), Qt::EditRole), QVariant());
@@ -93,7 +81,7 @@ void tst_EntryListModel::viewIsToldOncePerFile()
     EntryListModel model;
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
-    QVERIFY(model.addFile(writeFile(u"list.txt"_s, contents)).ok());
+    QVERIFY(model.addFile(m_dir->writeFile(u"list.txt"_s, contents)).ok());
     QCOMPARE(resets.size(), 1);
     QCOMPARE(inserts.size(), 0);
     QCOMPARE(model.rowCount(), rows);
@@ -103,7 +91,7 @@ void tst_EntryListModel::veryLongEntryIsCutForDisplay()
 {
     EntryListModel model;
     const QByteArray line = "x" + QByteArray(1'000'000, 'y');
-    QVERIFY(model.addFile(writeFile(u"long.txt"_s, line)).ok());
+    QVERIFY(model.addFile(m_dir->writeFile(u"long.txt"_s, line)).ok());
     QCOMPARE(model.rowCount(), 1);
     // The entry itself is kept whole; only what is shown is cut.
     QCOMPARE(model.entries().Item(0), line);
@@ -113,7 +101,7 @@ void tst_EntryListModel::veryLongEntryIsCutForDisplay()
     QVERIFY(shown.size() < 10'000);
 
     // Another long entry takes its row.
-    QVERIFY(model.addFile(writeFile(u"before.txt"_s, "a" + QByteArray(100'000, 'b'))).ok());
+    QVERIFY(model.addFile(m_dir->writeFile(u"before.txt"_s, "a" + QByteArray(100'000, 'b'))).ok());
     QVERIFY(model.data(model.index(0, 0)).toString().startsWith(u"abbb"_s));
     QCOMPARE(model.data(model.index(1, 0)).toString(), shown);
 }

@@ -12,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -180,9 +179,8 @@ void tst_Form2::nextOpenLoadsFreshWindow()
 {
     FakeHostUi host;
     Form1 form1(host);
-    QTemporaryDir dir;
-    const QString input = dir.filePath(u"input.txt"_s);
-    QVERIFY(writeFile(input, "pear\r\napple\r\n"));
+    const TestFolder dir;
+    const QString input = dir.writeFile(u"input.txt"_s, "pear\r\napple\r\n");
 
     for (int open = 1; open <= 2; ++open) {
         host.openNames.enqueue(input);

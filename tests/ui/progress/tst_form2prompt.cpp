@@ -14,16 +14,6 @@
 using namespace Qt::StringLiterals;
 using namespace ProgressTest;
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
-
 class tst_Form2Prompt : public QObject
 {
     Q_OBJECT
