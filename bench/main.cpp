@@ -3,8 +3,8 @@
 // to OUT, as Save does. Measures the whole path a user waits for, with the
 // collation of the environment's locale.
 
-#include "entrylist.h"
-#include "listfile.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 
 #include <QFile>
 #include <QString>

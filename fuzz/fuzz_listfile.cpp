@@ -6,9 +6,9 @@
 //   - reading the written file gives back the same entries in the same order.
 // A mismatch prints what differed and aborts, so libFuzzer keeps the input.
 
-#include "collationkey.h"
-#include "entrylist.h"
-#include "listfile.h"
+#include "collation/collationkey.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 
 #include <QByteArray>
 #include <QDir>

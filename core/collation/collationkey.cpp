@@ -1,8 +1,8 @@
-#include "collationkey.h"
+#include "collation/collationkey.h"
 
+#include "collation/textencoding.h"
 #include "keybuilder.h"
 #include "keysources.h"
-#include "textencoding.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "textencoding.h"
+#include "collation/textencoding.h"
 
 #include <QtEndian>
 #include <QtGlobal>

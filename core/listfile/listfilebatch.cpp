@@ -1,6 +1,6 @@
-#include "listfile.h"
+#include "listfile/listfile.h"
 
-#include "entrylist.h"
+#include "entrylist/entrylist.h"
 #include "filereasons.h"
 #include "listfilelines.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listfile.h"
+#include "listfile/listfile.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "entrylist.h"
+#include "entrylist/entrylist.h"
 
 #include <QByteArray>
 #include <QList>

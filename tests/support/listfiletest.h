@@ -1,8 +1,8 @@
 #pragma once
 
 #include "entryitems.h"
-#include "entrylist.h"
-#include "listfile.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 #include "testfiles.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // to OUT, as Save does: the program's reading and saving, without windows,
 // for the tests that run them under the limits of the machine.
 
-#include "entrylist.h"
-#include "listfile.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "entrylistmodel.h"
 
-#include "entrytext.h"
+#include "entrylist/entrytext.h"
 #include "shownentry.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "entrylist.h"
-#include "listfile.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 
 #include <QAbstractListModel>
 #include <QHash>

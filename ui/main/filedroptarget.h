@@ -1,6 +1,6 @@
 #pragma once
 
-#include "listfile.h"
+#include "listfile/listfile.h"
 
 #include <QList>
 #include <QObject>

@@ -6,7 +6,7 @@
 #include "entrylistmodel.h"
 #include "filedroptarget.h"
 #include "form2.h"
-#include "listfile.h"
+#include "listfile/listfile.h"
 #include "menubarlook.h"
 #include "module1.h"
 #include "statuspanels.h"

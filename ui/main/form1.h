@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commondialog.h"
-#include "listfile.h"
+#include "listfile/listfile.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -3,7 +3,7 @@
 // What the collation tests share: ICU's own comparison to hold the keys
 // against, and words as a locale writes them.
 
-#include "collationkey.h"
+#include "collation/collationkey.h"
 
 #include <QLocale>
 #include <QRandomGenerator>

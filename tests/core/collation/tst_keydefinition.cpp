@@ -1,6 +1,6 @@
-#include "collationkey.h"
+#include "collation/collationkey.h"
 #include "collationtesting.h"
-#include "entrytext.h"
+#include "entrylist/entrytext.h"
 #include "keybuilder.h"
 #include "keysources.h"
 

@@ -1,4 +1,4 @@
-#include "collationkey.h"
+#include "collation/collationkey.h"
 #include "collationtesting.h"
 
 #include <QTest>

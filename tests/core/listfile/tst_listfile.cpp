@@ -1,5 +1,5 @@
-#include "entrylist.h"
-#include "listfile.h"
+#include "entrylist/entrylist.h"
+#include "listfile/listfile.h"
 #include "listfiletest.h"
 
 #include <QFile>

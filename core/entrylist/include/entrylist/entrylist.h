@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collationkey.h"
+#include "collation/collationkey.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,4 +1,4 @@
-#include "entrylist.h"
+#include "entrylist/entrylist.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "entrytext.h"
+#include "entrylist/entrytext.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "entrytext.h"
+#include "entrylist/entrytext.h"
 
-#include "textencoding.h"
+#include "collation/textencoding.h"
 
 #include <QStringDecoder>
 

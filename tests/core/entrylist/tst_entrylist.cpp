@@ -1,6 +1,6 @@
 #include "entryitems.h"
-#include "entrylist.h"
-#include "entrytext.h"
+#include "entrylist/entrylist.h"
+#include "entrylist/entrytext.h"
 
 #include <QFile>
 #include <QRandomGenerator>

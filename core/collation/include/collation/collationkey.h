@@ -1,6 +1,6 @@
 #pragma once
 
-#include "textencoding.h"
+#include "collation/textencoding.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
