@@ -2,8 +2,6 @@
 
 #include "hostui.h"
 
-#include <QStringList>
-
 // A file dialog component a window carries: it keeps its settings between
 // showings and remembers the name chosen in its last showing.
 // Callers go in one order: settings, then ShowOpen() or ShowSave(), then
@@ -27,8 +25,3 @@ private:
     FileDialogSettings m_settings;
     QString m_chosenName;
 };
-
-// "Text Files (*.txt)|*.txt|" -> {"Text Files (*.txt)"}; "*.txt" -> {"*.txt"}.
-// A description without its own pattern list gets the pattern appended:
-// "Text|*.txt|" -> {"Text (*.txt)"}.
-QStringList nameFiltersFromDialogFilter(const QString &filter);

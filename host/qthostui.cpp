@@ -1,6 +1,7 @@
 #include "qthostui.h"
 
 #include "commondialog.h"
+#include "namefilters.h"
 #include "windowkeeper.h"
 
 #include <QApplication>
