@@ -64,7 +64,7 @@ package: build
 	@cd $(BUILD) && cpack -G DEB
 
 # The committed tree's `make test` in a fresh minimal Debian root, as on a
-# bare machine: SUITE=trixie or SUITE=bookworm. Takes about 40 minutes.
+# bare machine: SUITE=trixie, bookworm or testing. Takes about 40 minutes.
 test-debian: deps
 	@bash scripts/test-debian.sh $(SUITE)
 

@@ -6,10 +6,10 @@
 # The pristine root is kept as a tarball under $LEXIVORN_DEBIAN_CACHE and
 # unpacked afresh for every run; nothing is installed on this machine, and
 # the root's mounts live in a private mount namespace.
-# usage: test-debian.sh SUITE   (bookworm, trixie)
+# usage: test-debian.sh SUITE   (bookworm, trixie, testing)
 set -euo pipefail
 
-suite=${1:?usage: test-debian.sh SUITE (bookworm, trixie)}
+suite=${1:?usage: test-debian.sh SUITE (bookworm, trixie, testing)}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 cache=${LEXIVORN_DEBIAN_CACHE:-/var/cache/lexivorn/test-debian}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +52,10 @@ cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 # Packages must not start their services on this machine.
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
+# A mirror kept as a snapshot serves testing's Release file past its
+# Valid-Until date (testing's is a week); apt would refuse it and install
+# nothing. The root is thrown away after the run.
+printf 'Acquire::Check-Valid-Until "false";\n' >"$root/etc/apt/apt.conf.d/99lexivorn-snapshot"
 
 log=$cache/$suite-last.log
 echo "Running .ci/run on $suite at $commit (log: $log)"
