@@ -25,12 +25,12 @@ struct ProgramRun
     QByteArray errors;
 };
 
-// Runs lexivorn_readandsave with the arguments as bytes, as a shell passes them,
+// Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
 // under one limit set in the child before it starts.
-ProgramRun runReadAndSave(const QList<QByteArray> &arguments, int resource, qint64 limit,
-                          const QList<QByteArray> &environment = {})
+ProgramRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit,
+                    const QList<QByteArray> &environment = {})
 {
-    QList<QByteArray> strings = {LEXIVORN_READANDSAVE};
+    QList<QByteArray> strings = {LEXIVORN_BENCH};
     strings += arguments;
     std::vector<char *> argv;
     for (QByteArray &string : strings)
@@ -124,7 +124,7 @@ void tst_MachineLimits::limitsOfTheMachine_data()
             << failed << "renameat"_ba << false;
 }
 
-// lexivorn_readandsave reads and saves as the program does, so it runs here under
+// lexivorn_bench reads and saves as the program does, so it runs here under
 // each limit as the program would: the limit set in the child, the signal
 // a file-size limit raises left to the program. It must say why it failed
 // and leave the old list file whole, with nothing beside it and no copy of
@@ -162,9 +162,9 @@ void tst_MachineLimits::limitsOfTheMachine()
     if (!failingCall.isEmpty())
         environment += {"LD_PRELOAD=" LEXIVORN_FAILCALL, "LEXIVORN_FAIL_CALL=" + failingCall,
                         "LEXIVORN_FAIL_FILE=" + output};
-    const ProgramRun run = runReadAndSave({output, QFile::encodeName(input.fileName())}, resource,
-                                          limit, environment);
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
+    const ProgramRun run =
+            runBench({output, QFile::encodeName(input.fileName())}, resource, limit, environment);
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
     QCOMPARE(readFile(list), original);
@@ -199,11 +199,11 @@ void tst_MachineLimits::fileChangedWhileRead()
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(input).constData(), longAgo, 0), 0);
     const QString output = dir.filePath(u"list.txt"_s);
     const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
-    const ProgramRun run = runReadAndSave(
-            {QFile::encodeName(output), QFile::encodeName(input)}, RLIMIT_FSIZE,
-            qint64(RLIM_INFINITY),
-            {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile, "LEXIVORN_CUT_AT=200000", change});
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
+    const ProgramRun run =
+            runBench({QFile::encodeName(output), QFile::encodeName(input)}, RLIMIT_FSIZE,
+                     qint64(RLIM_INFINITY),
+                     {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile, "LEXIVORN_CUT_AT=200000", change});
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains("The file changed while it was read"), run.errors.constData());
     QCOMPARE(QFileInfo(input).size(), sizeAfter);
