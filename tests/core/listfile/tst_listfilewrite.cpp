@@ -30,6 +30,7 @@ enum class Kept {
     ReadOnlyFolder,
     BindMounted,
     DefaultAcl,
+    FolderGroup,
     PlantedLink,
     PlantedFile
 };
@@ -311,6 +312,8 @@ void tst_ListFileWrite::saveKeepsTheFile_data()
     }
     QTest::newRow("file in a folder whose default ACL lets another user read")
             << Kept::DefaultAcl << false;
+    QTest::newRow("file in a folder that gives new files another group")
+            << Kept::FolderGroup << false;
     QTest::newRow("link another user planted in a shared folder") << Kept::PlantedLink << false;
     QTest::newRow("file another user planted in a shared folder") << Kept::PlantedFile << false;
 }
@@ -384,6 +387,10 @@ void tst_ListFileWrite::saveKeepsTheFile()
             QSKIP("the temporary folder's file system keeps no ACLs");
         break;
     }
+    case Kept::FolderGroup:
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), 0, nogroup->gr_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 02755), 0);
+        break;
     case Kept::PlantedFile:
         QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
         QCOMPARE(::chown(file.constData(), nobody->pw_uid, nogroup->gr_gid), 0);
@@ -411,8 +418,8 @@ void tst_ListFileWrite::saveKeepsTheFile()
     QVERIFY2(save.ok == written, qPrintable(save.reason));
     QCOMPARE(readFile(path), written ? entry + "\r\n" : old);
     const struct stat after = statusOf(path);
-    // Replaced by a new file that took everything from the old.
-    if (kept != Kept::DefaultAcl)
+    // Or replaced by a new file that took everything from the old.
+    if (kept != Kept::DefaultAcl && kept != Kept::FolderGroup)
         QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
