@@ -3,6 +3,7 @@
 #include "failurereasons.h"
 
 #include <QFile>
+#include <QList>
 
 #include <cerrno>
 #include <climits>
@@ -42,20 +43,22 @@ bool isPlantedFile(const struct stat &folder, const struct stat &file)
             && file.st_uid != folder.st_uid;
 }
 
-// A name cut at its last slash: the folder as written, and the last
-// component. A name without a slash lies in ".".
-struct NameParts
+// The components of a name still to be walked, the next one last. A name
+// that ends in a slash names a folder, as if "." followed it.
+void pushComponents(const QByteArray &path, QList<QByteArray> &pending)
 {
-    QByteArray folder;
-    QByteArray name;
-};
+    if (path.endsWith('/'))
+        pending.append(QByteArrayLiteral("."));
+    const QList<QByteArray> components = path.split('/');
+    for (auto component = components.rbegin(); component != components.rend(); ++component) {
+        if (!component->isEmpty())
+            pending.append(*component);
+    }
+}
 
-NameParts partsOf(const QByteArray &path)
+FileDescriptor openFolder(int folder, const char *name)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return {QByteArrayLiteral("."), path};
-    return {slash == 0 ? QByteArrayLiteral("/") : path.first(slash), path.sliced(slash + 1)};
+    return FileDescriptor(::openat(folder, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 QByteArray linkText(int folder, const QByteArray &name)
@@ -80,40 +83,63 @@ SaveTarget refused(const QString &reason)
 
 SaveTarget openSaveTarget(const QString &fileName)
 {
-    QByteArray path = QFile::encodeName(fileName);
-    // The folder that `path` is relative to: at first the current folder,
-    // then the folder of the last link read.
-    FileDescriptor base;
-    for (int links = 0;; ++links) {
-        const NameParts parts = partsOf(path);
-        // "x/", "x/." and "x/.." all name folders.
-        if (parts.name.isEmpty() || parts.name == "." || parts.name == "..")
-            return refused(fileTypeReason(S_IFDIR));
-        FileDescriptor folder(::openat(base.isOpen() ? base.get() : AT_FDCWD,
-                                       parts.folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const QByteArray path = QFile::encodeName(fileName);
+    QList<QByteArray> pending;
+    pushComponents(path, pending);
+    if (pending.isEmpty())
+        return refused(fileTypeReason(S_IFDIR));
+    FileDescriptor folder = openFolder(AT_FDCWD, path.startsWith('/') ? "/" : ".");
+    // The folder as the name and its links spelled it, for messages.
+    QByteArray walked = path.startsWith('/') ? QByteArrayLiteral("/") : QByteArray();
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray name = pending.takeLast();
+        const bool last = pending.isEmpty();
         struct stat folderStatus;
         if (!folder.isOpen() || ::fstat(folder.get(), &folderStatus) != 0)
             return refused(systemReason(errno));
+        if (name == "." || name == "..") {
+            if (last)
+                return refused(fileTypeReason(S_IFDIR));
+            if (name == "..") {
+                folder = openFolder(folder.get(), "..");
+                walked += "../";
+            }
+            continue;
+        }
 
         struct stat status;
-        if (::fstatat(folder.get(), parts.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
+        if (::fstatat(folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT || !last)
                 return refused(systemReason(errno));
             // Nothing there yet: the save creates it, or says why not.
             SaveTarget target;
             target.folder = std::move(folder);
-            target.name = parts.name;
+            target.name = name;
             return target;
         }
         if (S_ISLNK(status.st_mode)) {
-            if (links == maxLinks)
+            if (++links > maxLinks)
                 return refused(systemReason(ELOOP));
             if (isPlantedLink(folderStatus, status))
-                return refused(plantedLinkReason(parts.folder));
-            path = linkText(folder.get(), parts.name);
-            if (path.isEmpty())
+                return refused(
+                        plantedLinkReason(walked.isEmpty() ? QByteArrayLiteral(".") : walked));
+            const QByteArray text = linkText(folder.get(), name);
+            if (text.isEmpty())
                 return refused(systemReason(errno != 0 ? errno : ENOENT));
-            base = std::move(folder);
+            pushComponents(text, pending);
+            if (text.startsWith('/')) {
+                folder = openFolder(AT_FDCWD, "/");
+                walked = "/";
+            }
+            continue;
+        }
+        if (!last) {
+            if (!S_ISDIR(status.st_mode))
+                return refused(systemReason(ENOTDIR));
+            // A link put there since it was looked at is not followed.
+            folder = openFolder(folder.get(), name.constData());
+            walked += name + '/';
             continue;
         }
         if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty())
@@ -124,7 +150,7 @@ SaveTarget openSaveTarget(const QString &fileName)
         // followed.
         SaveTarget target;
         target.file =
-                FileDescriptor(::openat(folder.get(), parts.name.constData(),
+                FileDescriptor(::openat(folder.get(), name.constData(),
                                         O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
             return refused(systemReason(errno));
@@ -133,9 +159,10 @@ SaveTarget openSaveTarget(const QString &fileName)
         if (isPlantedFile(folderStatus, target.status))
             return refused(plantedFileReason());
         target.folder = std::move(folder);
-        target.name = parts.name;
+        target.name = name;
         return target;
     }
+    return refused(fileTypeReason(S_IFDIR)); // a link to "." or to "/"
 }
 
 } // namespace listfile

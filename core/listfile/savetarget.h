@@ -29,12 +29,13 @@ struct SaveTarget
     bool exists() const { return file.isOpen(); }
 };
 
-// Follows the links of `fileName` as the system does: the folders on the
-// way are left to the system itself, and a link in the last place is read
-// and followed here, relative to the folder that holds it, as the system
-// would follow it. The system's protected_symlinks and protected_regular
-// rules hold whoever saves, root included: a link or a file that another
-// user planted in a sticky folder that others may write is refused.
+// Walks `fileName` a component at a time, as the system does, each step
+// relative to the folder reached so far: a link is read and followed from
+// the folder that holds it, and ".." after a link to a folder leads to that
+// folder's parent. The system's protected_symlinks and protected_regular
+// rules hold whoever saves, root included, and whatever the system is set
+// to: a link or a file that another user planted in a sticky folder that
+// others may write is refused.
 SaveTarget openSaveTarget(const QString &fileName);
 
 } // namespace listfile

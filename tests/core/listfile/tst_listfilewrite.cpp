@@ -32,6 +32,7 @@ enum class Kept {
     DefaultAcl,
     FolderGroup,
     PlantedLink,
+    PlantedFolderLink,
     PlantedFile
 };
 
@@ -315,6 +316,8 @@ void tst_ListFileWrite::saveKeepsTheFile_data()
     QTest::newRow("file in a folder that gives new files another group")
             << Kept::FolderGroup << false;
     QTest::newRow("link another user planted in a shared folder") << Kept::PlantedLink << false;
+    QTest::newRow("link to a folder another user planted in a shared folder")
+            << Kept::PlantedFolderLink << false;
     QTest::newRow("file another user planted in a shared folder") << Kept::PlantedFile << false;
 }
 
@@ -397,12 +400,15 @@ void tst_ListFileWrite::saveKeepsTheFile()
         QCOMPARE(::chmod(file.constData(), 0666), 0);
         break;
     case Kept::PlantedLink:
+    case Kept::PlantedFolderLink: {
         QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
-        saved = folder + u"/planted.txt"_s;
-        QVERIFY(QFile::link(path, saved));
-        QCOMPARE(::lchown(QFile::encodeName(saved).constData(), nobody->pw_uid, nogroup->gr_gid),
-                 0);
+        const bool toFolder = kept == Kept::PlantedFolderLink;
+        const QString link = folder + (toFolder ? u"/here"_s : u"/planted.txt"_s);
+        QVERIFY(QFile::link(toFolder ? folder : path, link));
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), nobody->pw_uid, nogroup->gr_gid), 0);
+        saved = toFolder ? link + u"/list.txt"_s : link;
         break;
+    }
     }
     const struct stat before = statusOf(path);
     const QStringList filesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
@@ -414,7 +420,8 @@ void tst_ListFileWrite::saveKeepsTheFile()
                                        temp, kept == Kept::BindMounted);
     if (!save.mounted)
         QSKIP("mounting a file onto itself takes a mount namespace of one's own");
-    const bool written = !writeFails && kept != Kept::PlantedLink && kept != Kept::PlantedFile;
+    const bool written = !writeFails && kept != Kept::PlantedLink && kept != Kept::PlantedFolderLink
+            && kept != Kept::PlantedFile;
     QVERIFY2(save.ok == written, qPrintable(save.reason));
     QCOMPARE(readFile(path), written ? entry + "\r\n" : old);
     const struct stat after = statusOf(path);
@@ -431,7 +438,7 @@ void tst_ListFileWrite::saveKeepsTheFile()
         QCOMPARE(attributeOf(path), "kept"_ba);
     if (kept == Kept::DefaultAcl)
         QVERIFY(!hasAccessAcl(path));
-    if (kept == Kept::PlantedLink)
+    if (kept == Kept::PlantedLink || kept == Kept::PlantedFolderLink)
         QVERIFY2(save.reason.contains(u"link that another user made"_s), qPrintable(save.reason));
     if (kept == Kept::PlantedFile)
         QVERIFY2(save.reason.contains(u"belongs to another user"_s), qPrintable(save.reason));
