@@ -74,29 +74,28 @@ public:
     {
         const QByteArray folder = copyFolder();
         QByteArray pattern = folder + "/lexivorn-" + name.left(120) + "-XXXXXX";
-        FileDescriptor copy(::mkostemp(pattern.data(), O_CLOEXEC));
-        if (!copy.isOpen())
+        m_fd = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!m_fd.isOpen())
             return systemReason(errno);
         m_path = pattern;
-        if (const QString reason = copyOver(file, copy.get()); !reason.isEmpty())
+        if (const QString reason = copyOver(file, m_fd.get()); !reason.isEmpty())
             return reason;
-        if (!copy.close())
+        // The copy stays open to be read back from: its name could be given
+        // to another file meanwhile. Closing a second descriptor tells
+        // whether it was written.
+        FileDescriptor check(::dup(m_fd.get()));
+        if (!check.isOpen() || !check.close())
             return systemReason(errno);
         const FileDescriptor copies(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         return copies.isOpen() ? syncFolder(copies.get()) : systemReason(errno);
     }
 
     // Returns why the old content could not be put back, or nothing.
-    QString putBack(int file) const
-    {
-        const FileDescriptor copy(::open(m_path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!copy.isOpen())
-            return systemReason(errno);
-        return copyOver(copy.get(), file);
-    }
+    QString putBack(int file) const { return copyOver(m_fd.get(), file); }
 
 private:
     QByteArray m_path;
+    FileDescriptor m_fd;
     bool m_kept = false;
 };
 

@@ -165,8 +165,11 @@ QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInst
     // meanwhile; an old one is replaced by renaming, since a link replaces
     // nothing.
     if (file.name.isEmpty()
-        && !giveName(file, target.exists() ? temporaryName(target.name) : target.name))
+        && !giveName(file, target.exists() ? temporaryName(target.name) : target.name)) {
+        // Without /proc an unnamed file cannot be given a name.
+        inPlaceInstead = target.exists();
         return systemReason(errno);
+    }
     if (!file.fd.close())
         return systemReason(errno);
     if (file.name != target.name
