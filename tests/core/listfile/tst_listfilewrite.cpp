@@ -29,6 +29,7 @@ enum class Kept {
     ExtendedAttribute,
     ReadOnlyFolder,
     BindMounted,
+    NoCopyFolder,
     DefaultAcl,
     FolderGroup,
     PlantedLink,
@@ -311,6 +312,8 @@ void tst_ListFileWrite::saveKeepsTheFile_data()
         QTest::addRow("own file in a folder not writable%s", how) << Kept::ReadOnlyFolder << fails;
         QTest::addRow("file mounted onto itself%s", how) << Kept::BindMounted << fails;
     }
+    QTest::newRow("file with a second hard link, no folder for the copy")
+            << Kept::NoCopyFolder << false;
     QTest::newRow("file in a folder whose default ACL lets another user read")
             << Kept::DefaultAcl << false;
     QTest::newRow("file in a folder that gives new files another group")
@@ -347,6 +350,7 @@ void tst_ListFileWrite::saveKeepsTheFile()
     QVERIFY(writeFile(path, old));
     const QByteArray file = QFile::encodeName(path);
     QString saved = path;
+    QString copies = temp;
     uid_t saver = uid_t(-1);
     gid_t saverGroup = gid_t(-1);
     switch (kept) {
@@ -355,7 +359,10 @@ void tst_ListFileWrite::saveKeepsTheFile()
         QCOMPARE(::chmod(file.constData(), 0640), 0);
         break;
     case Kept::HardLink:
+    case Kept::NoCopyFolder:
         QCOMPARE(::link(file.constData(), QFile::encodeName(other).constData()), 0);
+        if (kept == Kept::NoCopyFolder)
+            copies = dir.filePath(u"missing"_s);
         break;
     case Kept::ExtendedAttribute:
         if (::setxattr(file.constData(), "user.origin", "kept", 4, 0) != 0)
@@ -417,11 +424,11 @@ void tst_ListFileWrite::saveKeepsTheFile()
     const QByteArray entry(writeFails ? 16 * 1024 : 4 * 1024, 'n');
     QVERIFY(list.Add(entry));
     const ChildSave save = saveInChild(saved, list, saver, saverGroup, writeFails ? 12 * 1024 : 0,
-                                       temp, kept == Kept::BindMounted);
+                                       copies, kept == Kept::BindMounted);
     if (!save.mounted)
         QSKIP("mounting a file onto itself takes a mount namespace of one's own");
     const bool written = !writeFails && kept != Kept::PlantedLink && kept != Kept::PlantedFolderLink
-            && kept != Kept::PlantedFile;
+            && kept != Kept::PlantedFile && kept != Kept::NoCopyFolder;
     QVERIFY2(save.ok == written, qPrintable(save.reason));
     QCOMPARE(readFile(path), written ? entry + "\r\n" : old);
     const struct stat after = statusOf(path);
@@ -432,8 +439,10 @@ void tst_ListFileWrite::saveKeepsTheFile()
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(after.st_mode, before.st_mode);
     QCOMPARE(after.st_nlink, before.st_nlink);
-    if (kept == Kept::HardLink)
+    if (kept == Kept::HardLink || kept == Kept::NoCopyFolder)
         QCOMPARE(readFile(other), readFile(path));
+    if (kept == Kept::NoCopyFolder)
+        QVERIFY2(save.reason.contains(u"could not be copied aside"_s), qPrintable(save.reason));
     if (kept == Kept::ExtendedAttribute)
         QCOMPARE(attributeOf(path), "kept"_ba);
     if (kept == Kept::DefaultAcl)
