@@ -121,11 +121,16 @@ void tst_ListFileWrite::writeGivesCrLfLines()
 {
     const QString path = m_dir.filePath(u"written.txt"_s);
     QVERIFY(writeFile(path, "old content that is longer than the list"_ba));
+    // A second name makes the save write the file where it is, where the
+    // old content's tail must be cut.
+    const QString other = m_dir.filePath(u"second name.txt"_s);
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
 
     EntryList list(QLocale::c());
     QVERIFY(list.Add(QList<QByteArray>{"b", "c", "a"}));
     QVERIFY(WriteListFile(path, list).ok());
     QCOMPARE(readFile(path), "a\r\nb\r\nc\r\n"_ba);
+    QCOMPARE(readFile(other), readFile(path));
 
     EntryList empty(QLocale::c());
     QVERIFY(WriteListFile(path, empty).ok());
