@@ -1,7 +1,9 @@
 // lexivorn_bench OUT IN...
 // Reads every IN into one list, as successive Opens do, then writes the list
-// to OUT, as Save does. Measures the whole path a user waits for, with the
-// collation of the environment's locale.
+// to OUT, as Save does: the program's reading and saving, without windows.
+// scripts/bench.sh measures with it the whole path a user waits for, with the
+// collation of the environment's locale; the tests run it under the limits
+// of the machine.
 
 #include "entrylist/entrylist.h"
 #include "listfile/listfile.h"

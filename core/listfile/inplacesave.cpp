@@ -1,104 +1,148 @@
+#include "failurereasons.h"
 #include "listfilewriting.h"
+#include "savetarget.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryFile>
+#include <QByteArray>
 
 #include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_UNIX
+#include <cstdlib>
 #include <fcntl.h>
-#endif
+#include <new>
+#include <unistd.h>
 
 namespace listfile {
 
 namespace {
 
-constexpr qint64 chunkSize = 64 * 1024;
+constexpr qsizetype chunkSize = 64 * 1024;
 
-QString tr(const char *text)
+// Where the copy of the old content goes: $TMPDIR, or else /var/tmp, which
+// outlives a restart where /tmp may not.
+QByteArray copyFolder()
 {
-    return QCoreApplication::translate("ListFile", text);
+    const QByteArray folder = qgetenv("TMPDIR");
+    return folder.isEmpty() ? QByteArrayLiteral("/var/tmp") : folder;
 }
 
-QString reasonOf(const QFileDevice &file)
+// Copies all of `from`, from its start, over the start of `to`, cuts `to`
+// to that length and makes it last. Returns why it failed, or nothing.
+QString copyOver(int from, int to)
 {
-    return errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
-}
-
-// Copies all of `from`, from its start, over the start of `to`, and cuts `to`
-// to that length. Returns why it failed, or nothing.
-QString copyOver(QFileDevice &from, QFileDevice &to)
-{
-    errno = 0;
-    if (!from.seek(0) || !to.seek(0))
-        return reasonOf(from.error() != QFileDevice::NoError ? from : to);
-    qint64 copied = 0;
+    if (::lseek(to, 0, SEEK_SET) < 0)
+        return systemReason(errno);
+    QByteArray chunk(chunkSize, Qt::Uninitialized);
+    off_t copied = 0;
     for (;;) {
-        errno = 0;
-        const QByteArray chunk = from.read(chunkSize);
-        if (from.error() != QFileDevice::NoError)
-            return reasonOf(from);
-        if (chunk.isEmpty())
+        const ssize_t got = ::pread(from, chunk.data(), size_t(chunk.size()), copied);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return systemReason(errno);
+        if (got == 0)
             break;
-        if (to.write(chunk) != chunk.size())
-            return reasonOf(to);
-        copied += chunk.size();
+        if (const QString reason = writeAll(to, QByteArrayView(chunk).first(got));
+            !reason.isEmpty())
+            return reason;
+        copied += got;
     }
-    errno = 0;
-    if (!to.flush() || !to.resize(copied))
-        return reasonOf(to);
-    return {};
+    if (::ftruncate(to, copied) != 0)
+        return systemReason(errno);
+    return syncData(to);
 }
 
-// Opened for reading and writing, not through a link: the name was resolved
-// before, and a link put there since is not followed.
-QString openTarget(QFile &file)
+// The old content, in a file of its own that only the person saving may
+// read, named after the file ("lexivorn-list.txt-AbC123"), so that it can be
+// found should the program or the machine stop while the file is written.
+class SafetyCopy
 {
-#ifdef Q_OS_UNIX
-    const int fd =
-            ::open(QFile::encodeName(file.fileName()).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (!file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
-        return file.errorString();
-#else
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return file.errorString();
-#endif
+public:
+    SafetyCopy() = default;
+    SafetyCopy(const SafetyCopy &) = delete;
+    SafetyCopy &operator=(const SafetyCopy &) = delete;
+    // Kept only when it is the one place the old content is left.
+    ~SafetyCopy()
+    {
+        if (!m_kept && !m_path.isEmpty())
+            ::unlink(m_path.constData());
+    }
+
+    const QByteArray &path() const { return m_path; }
+    void keep() { m_kept = true; }
+
+    // Returns why the copy could not be made, or nothing.
+    QString make(int file, const QByteArray &name)
+    {
+        const QByteArray folder = copyFolder();
+        QByteArray pattern = folder + "/lexivorn-" + name.left(120) + "-XXXXXX";
+        m_fd = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!m_fd.isOpen())
+            return systemReason(errno);
+        m_path = pattern;
+        if (const QString reason = copyOver(file, m_fd.get()); !reason.isEmpty())
+            return reason;
+        // The copy stays open to be read back from: its name could be given
+        // to another file meanwhile. Closing a second descriptor tells
+        // whether it was written.
+        FileDescriptor check(::dup(m_fd.get()));
+        if (!check.isOpen() || !check.close())
+            return systemReason(errno);
+        const FileDescriptor copies(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        return copies.isOpen() ? syncFolder(copies.get()) : systemReason(errno);
+    }
+
+    // Returns why the old content could not be put back, or nothing.
+    QString putBack(int file) const { return copyOver(m_fd.get(), file); }
+
+private:
+    QByteArray m_path;
+    FileDescriptor m_fd;
+    bool m_kept = false;
+};
+
+// Writes the list over the file's content and cuts what is left of the old,
+// makes it last and closes the file. Returns why it failed, or nothing.
+QString writeOver(FileDescriptor &file, const EntryList &list)
+{
+    if (::lseek(file.get(), 0, SEEK_SET) < 0)
+        return systemReason(errno);
+    qint64 written = 0;
+    if (const QString reason = writeEntries(file.get(), list, written); !reason.isEmpty())
+        return reason;
+    if (::ftruncate(file.get(), written) != 0)
+        return systemReason(errno);
+    if (const QString reason = syncData(file.get()); !reason.isEmpty())
+        return reason;
+    if (!file.close())
+        return systemReason(errno);
     return {};
 }
 
 } // namespace
 
-QString writeInPlace(const QString &path, const EntryList &list)
+QString writeInPlace(SaveTarget &target, const EntryList &list)
 {
-    QFile target(path);
-    if (const QString reason = openTarget(target); !reason.isEmpty())
-        return reason;
+    SafetyCopy copy;
+    if (const QString reason = copy.make(target.file.get(), target.name); !reason.isEmpty())
+        return copyAsideReason(reason);
+    // A failed close still leaves a way to put the old content back.
+    FileDescriptor spare(::dup(target.file.get()));
+    if (!spare.isOpen())
+        return systemReason(errno);
 
-    // The copy is named, so that it can be found should the program die
-    // while the file is written; it is removed once it is not needed.
-    QTemporaryFile aside(QDir::tempPath() % u"/lexivorn-old-XXXXXX.txt");
-    if (!aside.open())
-        return tr("The old content could not be copied aside first: %1").arg(aside.errorString());
-    if (const QString reason = copyOver(target, aside); !reason.isEmpty())
-        return tr("The old content could not be copied aside first: %1").arg(reason);
-
-    errno = 0;
-    QString reason = target.seek(0) ? writeEntries(target, list) : reasonOf(target);
-    if (reason.isEmpty()) {
-        errno = 0;
-        if (target.resize(target.pos()))
-            return {};
-        reason = reasonOf(target);
+    QString reason;
+    try {
+        reason = writeOver(target.file, list);
+    } catch (const std::bad_alloc &) {
+        reason = outOfMemoryReason();
     }
-    if (const QString restoreFailure = copyOver(aside, target); !restoreFailure.isEmpty()) {
-        aside.setAutoRemove(false);
-        return tr("%1. The old content could not be put back (%2); it is kept in %3.")
-                .arg(reason, restoreFailure, QDir::toNativeSeparators(aside.fileName()));
+    if (reason.isEmpty())
+        return {};
+    QString restoreFailure = copy.putBack(spare.get());
+    if (restoreFailure.isEmpty() && !spare.close())
+        restoreFailure = systemReason(errno);
+    if (!restoreFailure.isEmpty()) {
+        copy.keep();
+        return oldContentKeptReason(reason, restoreFailure, copy.path());
     }
     return reason;
 }

@@ -1,7 +1,7 @@
 #include "listfile/listfile.h"
 
 #include "entrylist/entrylist.h"
-#include "filereasons.h"
+#include "failurereasons.h"
 #include "filestart.h"
 #include "linesplitter.h"
 #include "listfilelines.h"
@@ -13,13 +13,11 @@
 #include <QList>
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
-#endif
+#include <unistd.h>
 
 namespace listfile {
 
@@ -38,21 +36,32 @@ constexpr qint64 unsizedFileLimit = 64 * 1000 * 1000;
 
 // Opened so that reading never waits: a system file such as /proc/kmsg
 // passes for a regular file of no stated size, and a read of it would wait
-// for the next kernel message. Regular files read as they always do.
-// Returns why the file could not be opened, or nothing.
-QString openWithoutWaiting(QFile &file)
+// for the next kernel message. Regular files read as they always do. The
+// name is looked at first, so that no device or pipe is opened at all, and
+// what was opened is looked at again, since the name may have been given to
+// another file meanwhile. Returns why the file cannot be read, or nothing.
+QString openRegularFile(const QString &fileName, QFile &file)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const QByteArray name = QFile::encodeName(fileName);
+    struct stat status;
+    if (::stat(name.constData(), &status) != 0)
+        return systemReason(errno);
+    if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty())
+        return reason;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemReason(errno);
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return systemReason(error);
+    }
+    if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty()) {
+        ::close(fd);
+        return reason;
+    }
     if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         return file.errorString();
-#else
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return file.errorString();
-#endif
     return {};
 }
 
@@ -70,25 +79,29 @@ QByteArray readStart(QFile &file)
     return start;
 }
 
-// What tells whether a file was changed: its size, and when it was last
-// written to.
+// What tells whether a file was changed: which file it is, its size, and
+// when its content and its status last changed, to the nanosecond.
 struct FileVersion
 {
+    dev_t device = 0;
+    ino_t inode = 0;
     qint64 size = 0;
-    qint64 writtenSeconds = 0;
-    qint64 writtenNanoseconds = 0;
+    qint64 modifiedSeconds = 0;
+    qint64 modifiedNanoseconds = 0;
+    qint64 changedSeconds = 0;
+    qint64 changedNanoseconds = 0;
 
     bool operator==(const FileVersion &) const = default;
 };
 
 FileVersion versionOf(const QFile &file)
 {
-#ifdef Q_OS_LINUX
     struct stat status;
-    if (::fstat(file.handle(), &status) == 0)
-        return {status.st_size, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
-#endif
-    return {file.size(), 0, 0};
+    if (::fstat(file.handle(), &status) != 0)
+        return {};
+    return {status.st_dev,         status.st_ino,          status.st_size,
+            status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_ctim.tv_sec,
+            status.st_ctim.tv_nsec};
 }
 
 // A read that would wait fails with EAGAIN, as the file was opened.
@@ -124,6 +137,12 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
         splitter.feed(chunk);
     }
     const int systemError = errno;
+    // Written, cut or grown while it was read: what was read may be part
+    // old, part new. Whatever else went wrong, that is the reason.
+    if (versionOf(file) != atOpen) {
+        read.result = FileResult::failure(fileName, changedFileReason());
+        return read;
+    }
     if (total > limit) {
         read.result = FileResult::failure(fileName, endlessReason(statedSize, limit));
         return read;
@@ -137,13 +156,6 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
         if (splitter.fits())
             read.lines = splitter.lines();
         read.count = read.lines.size();
-        return read;
-    }
-    // Cut short while it was read: what was read is not the file. A file
-    // that is as it was only states more than it holds, as those under /sys
-    // do.
-    if (total < statedSize && versionOf(file) != atOpen) {
-        read.result = FileResult::failure(fileName, changedFileReason(statedSize, total));
         return read;
     }
     splitter.finish();
@@ -177,13 +189,11 @@ FileResult FileResult::listFull(const QString &fileName, const QString &reason)
 FileLines readFileLines(const QString &fileName, qsizetype room)
 {
     FileLines read;
-    if (const QString reason = unusableFileReason(fileName); !reason.isEmpty()) {
-        read.result = FileResult::failure(fileName, reason);
-        return read;
-    }
-
-    QFile file(fileName);
-    if (const QString reason = openWithoutWaiting(file); !reason.isEmpty()) {
+    QFile file;
+    QString reason = unusableNameReason(fileName);
+    if (reason.isEmpty())
+        reason = openRegularFile(fileName, file);
+    if (!reason.isEmpty()) {
         read.result = FileResult::failure(fileName, reason);
         return read;
     }

@@ -1,7 +1,7 @@
 #include "listfile/listfile.h"
 
 #include "entrylist/entrylist.h"
-#include "filereasons.h"
+#include "failurereasons.h"
 #include "listfilelines.h"
 
 #include <new>

@@ -1,18 +1,18 @@
 #include "listfile/listfile.h"
 
 #include "entrylist/entrylist.h"
-#include "filereasons.h"
+#include "failurereasons.h"
 #include "filestart.h"
 #include "listfilewriting.h"
-#include "newfilereason.h"
 #include "savetarget.h"
 
 #include <QByteArray>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <unistd.h>
 #include <utility>
 
 namespace listfile {
@@ -21,51 +21,26 @@ namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
 
-// Qt reports a short write as "Unknown error"; errno still says why (the
-// disk is full, the file is too large).
-QString failureReason(const QFileDevice &file, int systemError)
-{
-    return systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                            : file.errorString();
-}
-
-bool writeAll(QFileDevice &file, QByteArrayView bytes, QString &reason)
-{
-    errno = 0;
-    if (file.write(bytes.data(), bytes.size()) == bytes.size())
-        return true;
-    reason = failureReason(file, errno);
-    return false;
-}
-
-bool flush(QFileDevice &file, QString &reason)
-{
-    errno = 0;
-    if (file.flush())
-        return true;
-    reason = failureReason(file, errno);
-    return false;
-}
-
 // Gathers entries into chunks of one write each. Copying into a buffer of
 // fixed size costs a fraction of growing a QByteArray entry by entry; an
 // entry as large as a chunk goes straight to the file instead.
 class ChunkWriter
 {
 public:
-    explicit ChunkWriter(QFileDevice &file)
-        : m_file(file)
+    explicit ChunkWriter(int fd)
+        : m_fd(fd)
         , m_chunk(chunkSize, Qt::Uninitialized)
     { }
 
     const QString &reason() const { return m_reason; }
+    qint64 written() const { return m_written; }
 
     bool add(QByteArrayView bytes)
     {
         if (bytes.size() > m_chunk.size() - m_used && !writeChunk())
             return false;
         if (bytes.size() >= m_chunk.size())
-            return writeAll(m_file, bytes, m_reason);
+            return write(bytes);
         std::memcpy(m_chunk.data() + m_used, bytes.data(), size_t(bytes.size()));
         m_used += bytes.size();
         return true;
@@ -74,13 +49,23 @@ public:
     bool writeChunk()
     {
         const qsizetype used = std::exchange(m_used, 0);
-        return writeAll(m_file, QByteArrayView(m_chunk.constData(), used), m_reason);
+        return write(QByteArrayView(m_chunk.constData(), used));
     }
 
 private:
-    QFileDevice &m_file;
+    bool write(QByteArrayView bytes)
+    {
+        m_reason = writeAll(m_fd, bytes);
+        if (!m_reason.isEmpty())
+            return false;
+        m_written += bytes.size();
+        return true;
+    }
+
+    const int m_fd;
     QByteArray m_chunk;
     qsizetype m_used = 0;
+    qint64 m_written = 0;
     QString m_reason;
 };
 
@@ -95,72 +80,71 @@ QByteArray startOf(const EntryList &list)
     return start;
 }
 
-// The list goes to a new file that replaces the old one only when all of it
-// is written. Qt 6.4's commit() reports success and replaces the old file
-// even after a short write or a failed final flush, so every write and the
-// flush are checked. `created` tells whether the new file could be made.
-FileResult replaceFile(const QString &path, const QString &fileName, const EntryList &list,
-                       bool &created)
-{
-    QSaveFile file(path);
-    errno = 0;
-    created = file.open(QIODevice::WriteOnly);
-    if (!created) {
-        const int systemError = errno;
-        return FileResult::failure(fileName,
-                                   newFileFailureReason(path, systemError, file.errorString()));
-    }
-    try {
-        if (const QString reason = writeEntries(file, list); !reason.isEmpty()) {
-            file.cancelWriting();
-            return FileResult::failure(fileName, reason);
-        }
-    } catch (const std::bad_alloc &) {
-        file.cancelWriting();
-        throw;
-    }
-    if (!file.commit() || file.error() != QFileDevice::NoError)
-        return FileResult::failure(fileName, file.errorString());
-    return FileResult::success();
-}
-
 } // namespace
 
-QString writeEntries(QFileDevice &file, const EntryList &list)
+QString writeAll(int fd, QByteArrayView bytes)
 {
-    ChunkWriter writer(file);
-    if (needsUtf8Mark(startOf(list)))
-        writer.add(Utf8Mark);
-    for (qint16 position = 0; position < list.Count(); ++position) {
-        if (!writer.add(list.Item(position)) || !writer.add("\r\n"))
-            return writer.reason();
+    while (!bytes.isEmpty()) {
+        const ssize_t wrote = ::write(fd, bytes.data(), size_t(bytes.size()));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote < 0)
+            return systemReason(errno);
+        // A short write is followed by one that says why (the disk is full,
+        // the file is too large); one that writes nothing at all says so.
+        if (wrote == 0)
+            return systemReason(EIO);
+        bytes = bytes.sliced(wrote);
     }
-    if (!writer.writeChunk())
-        return writer.reason();
+    return {};
+}
+
+QString writeEntries(int fd, const EntryList &list, qint64 &written)
+{
+    ChunkWriter writer(fd);
     QString reason;
-    if (!flush(file, reason))
-        return reason;
+    bool ok = !needsUtf8Mark(startOf(list)) || writer.add(Utf8Mark);
+    for (qint16 position = 0; ok && position < list.Count(); ++position)
+        ok = writer.add(list.Item(position)) && writer.add("\r\n");
+    ok = ok && writer.writeChunk();
+    written = writer.written();
+    return ok ? QString() : writer.reason();
+}
+
+QString syncData(int fd)
+{
+    if (::fdatasync(fd) != 0)
+        return systemReason(errno);
+    return {};
+}
+
+QString syncFolder(int folder)
+{
+    const FileDescriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!readable.isOpen())
+        return errno == EACCES ? QString() : systemReason(errno);
+    if (::fsync(readable.get()) != 0)
+        return systemReason(errno);
     return {};
 }
 
 FileResult WriteListFile(const QString &fileName, const EntryList &list)
 {
-    if (const QString reason = unusableFileReason(fileName); !reason.isEmpty())
+    if (const QString reason = unusableNameReason(fileName); !reason.isEmpty())
         return FileResult::failure(fileName, reason);
-    const SaveTarget target = findSaveTarget(fileName);
+    SaveTarget target = openSaveTarget(fileName);
     if (!target.refusal.isEmpty())
         return FileResult::failure(fileName, target.refusal);
 
     try {
-        if (!target.keepInPlace) {
-            bool created = false;
-            const FileResult replaced = replaceFile(target.path, fileName, list, created);
-            // A folder that takes no new file may still let its file be
-            // written.
-            if (created || !target.exists)
-                return replaced;
+        if (!replacingWouldChangeIt(target)) {
+            bool inPlaceInstead = false;
+            const QString reason = replaceFile(target, list, inPlaceInstead);
+            if (!inPlaceInstead)
+                return reason.isEmpty() ? FileResult::success()
+                                        : FileResult::failure(fileName, reason);
         }
-        if (const QString reason = writeInPlace(target.path, list); !reason.isEmpty())
+        if (const QString reason = writeInPlace(target, list); !reason.isEmpty())
             return FileResult::failure(fileName, reason);
         return FileResult::success();
     } catch (const std::bad_alloc &) {

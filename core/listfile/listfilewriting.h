@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
-class QFileDevice;
 namespace core {
 class EntryList;
 }
@@ -10,14 +10,44 @@ class EntryList;
 namespace listfile {
 
 using core::EntryList;
+struct SaveTarget;
 
-// Writes every entry at the file's position, with the mark when the list
-// needs one, and flushes. Returns why it failed, or nothing.
-QString writeEntries(QFileDevice &file, const EntryList &list);
+// Writes all of `bytes` at the descriptor's position. Returns why it failed,
+// or nothing.
+QString writeAll(int fd, QByteArrayView bytes);
 
-// Writes the list into the existing file `path` itself, keeping its owner,
-// group, mode, extended attributes and other names. The old content is
-// copied aside first and put back if the write fails.
-QString writeInPlace(const QString &path, const EntryList &list);
+// Writes every entry at the descriptor's position, with the mark when the
+// list needs one; `written` is how many bytes that made. Returns why it
+// failed, or nothing.
+QString writeEntries(int fd, const EntryList &list, qint64 &written);
+
+// Makes what was written to the file last. A disk that runs out of room
+// only when the data reaches it (thin storage, a quota on a network share)
+// says so here and nowhere else. Returns why it failed, or nothing.
+QString syncData(int fd);
+
+// Makes a new or changed name in the folder last. A folder that may not be
+// read cannot be synced, and is not.
+QString syncFolder(int folder);
+
+// Whether putting a new file in the place of the existing one would change
+// what the file is: its owner, its extended attributes (ACLs among them) or
+// its other names (hard links). Such a file is written where it is.
+bool replacingWouldChangeIt(const SaveTarget &target);
+
+// Writes the list to a new file in the target's folder and puts it in the
+// place of the old one, which stays whole until then. The new file takes
+// the old one's mode, group and owner. Returns why it failed, or nothing.
+// `inPlaceInstead` is set when the file can still be written where it is: the
+// folder takes no new file, the new file cannot take the old one's
+// identity, or the old one cannot be renamed over (a bind mount).
+QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInstead);
+
+// Writes the list into the existing file itself, keeping everything it is.
+// The old content is first copied to a file of its own, which stays should
+// the program stop, is used to put the old content back should the write
+// fail, and goes once the new content is safely on disk. Without that copy
+// nothing is written.
+QString writeInPlace(SaveTarget &target, const EntryList &list);
 
 } // namespace listfile

@@ -1,128 +1,168 @@
 #include "savetarget.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "failurereasons.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
 
-#include <algorithm>
-
-#ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
+#include <climits>
+#include <fcntl.h>
 #include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <sys/xattr.h>
-#endif
 
 namespace listfile {
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ListFile", text);
-}
-
-#ifdef Q_OS_UNIX
-
 // As the system counts them: a name that takes more links than this is a loop.
 constexpr int maxLinks = 40;
 
-QByteArray encoded(const QString &path)
+// A folder that keeps its files to their owners (sticky), and that others
+// may write to, such as /tmp.
+bool isSharedSticky(const struct stat &folder, mode_t othersMayWrite)
 {
-    return QFile::encodeName(path);
+    return (folder.st_mode & S_ISVTX) && (folder.st_mode & othersMayWrite);
 }
 
-// The kernel's protected_symlinks rule.
-bool plantedByAnother(const QString &link, const struct stat &linkStatus)
+// The system's protected_symlinks rule: in a sticky folder everyone may
+// write, a link is followed only for the person who made it or when the
+// folder's owner made it.
+bool isPlantedLink(const struct stat &folder, const struct stat &link)
 {
-    struct stat folder;
-    if (::stat(encoded(QFileInfo(link).absolutePath()).constData(), &folder) != 0)
-        return false;
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return shared && linkStatus.st_uid != ::geteuid() && linkStatus.st_uid != folder.st_uid;
+    return isSharedSticky(folder, S_IWOTH) && link.st_uid != ::geteuid()
+            && link.st_uid != folder.st_uid;
 }
 
-// The SELinux label does not count: every file has one where SELinux runs,
-// and a new file in the same folder gets the same by the system's rules.
-bool hasExtendedAttributes(const QString &path)
+// The system's protected_regular rule, in its stricter form that counts
+// folders its group may write too: a file there that belongs neither to the
+// person saving nor to the folder's owner may have been put there to catch
+// what is written into it.
+bool isPlantedFile(const struct stat &folder, const struct stat &file)
 {
-#ifdef Q_OS_LINUX
-    const QByteArray name = encoded(path);
-    const ssize_t size = ::listxattr(name.constData(), nullptr, 0);
-    if (size <= 0)
-        return false;
-    QByteArray names(size, '\0');
-    const ssize_t got = ::listxattr(name.constData(), names.data(), size_t(names.size()));
-    if (got < 0)
-        return true; // more were added meanwhile
-    names.truncate(got);
-    const QList<QByteArray> attributes = names.split('\0');
-    return std::any_of(attributes.begin(), attributes.end(), [](const QByteArray &attribute) {
-        return !attribute.isEmpty() && attribute != "security.selinux";
-    });
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
+    return isSharedSticky(folder, S_IWOTH | S_IWGRP) && file.st_uid != ::geteuid()
+            && file.st_uid != folder.st_uid;
 }
 
-// The group a new file in the folder would get.
-gid_t newFileGroup(const QString &path)
+// The components of a name still to be walked, the next one last. A name
+// that ends in a slash names a folder, as if "." followed it.
+void pushComponents(const QByteArray &path, QList<QByteArray> &pending)
 {
-    struct stat folder;
-    if (::stat(encoded(QFileInfo(path).absolutePath()).constData(), &folder) == 0
-        && (folder.st_mode & S_ISGID))
-        return folder.st_gid;
-    return ::getegid();
+    if (path.endsWith('/'))
+        pending.append(QByteArrayLiteral("."));
+    const QList<QByteArray> components = path.split('/');
+    for (auto component = components.rbegin(); component != components.rend(); ++component) {
+        if (!component->isEmpty())
+            pending.append(*component);
+    }
 }
 
-#endif
+FileDescriptor openFolder(int folder, const char *name)
+{
+    return FileDescriptor(::openat(folder, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+QByteArray linkText(int folder, const QByteArray &name)
+{
+    errno = 0;
+    QByteArray text(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(folder, name.constData(), text.data(), size_t(text.size()));
+    if (length < 0)
+        return {};
+    text.truncate(length);
+    return text;
+}
+
+SaveTarget refused(const QString &reason)
+{
+    SaveTarget target;
+    target.refusal = reason;
+    return target;
+}
 
 } // namespace
 
-SaveTarget findSaveTarget(const QString &fileName)
+SaveTarget openSaveTarget(const QString &fileName)
 {
-    SaveTarget target;
-    target.path = QFileInfo(fileName).absoluteFilePath();
-#ifdef Q_OS_UNIX
-    struct stat status;
-    for (int links = 0;; ++links) {
-        if (::lstat(encoded(target.path).constData(), &status) != 0)
-            return target; // nothing there yet; creating it says why not, if it fails
-        if (!S_ISLNK(status.st_mode))
-            break;
-        if (links == maxLinks) {
-            target.refusal = QString::fromLocal8Bit(std::strerror(ELOOP));
+    const QByteArray path = QFile::encodeName(fileName);
+    QList<QByteArray> pending;
+    pushComponents(path, pending);
+    if (pending.isEmpty())
+        return refused(fileTypeReason(S_IFDIR));
+    FileDescriptor folder = openFolder(AT_FDCWD, path.startsWith('/') ? "/" : ".");
+    // The folder as the name and its links spelled it, for messages.
+    QByteArray walked = path.startsWith('/') ? QByteArrayLiteral("/") : QByteArray();
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray name = pending.takeLast();
+        const bool last = pending.isEmpty();
+        struct stat folderStatus;
+        if (!folder.isOpen() || ::fstat(folder.get(), &folderStatus) != 0)
+            return refused(systemReason(errno));
+        if (name == "." || name == "..") {
+            if (last)
+                return refused(fileTypeReason(S_IFDIR));
+            if (name == "..") {
+                folder = openFolder(folder.get(), "..");
+                walked += "../";
+            }
+            continue;
+        }
+
+        struct stat status;
+        if (::fstatat(folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT || !last)
+                return refused(systemReason(errno));
+            // Nothing there yet: the save creates it, or says why not.
+            SaveTarget target;
+            target.folder = std::move(folder);
+            target.name = name;
             return target;
         }
-        if (plantedByAnother(target.path, status)) {
-            target.refusal =
-                    tr("The name is a link that another user made in a shared folder "
-                       "(%1). Saving through it could overwrite a file of their "
-                       "choosing, so this program does not follow it.")
-                            .arg(QDir::toNativeSeparators(QFileInfo(target.path).absolutePath()));
-            return target;
+        if (S_ISLNK(status.st_mode)) {
+            if (++links > maxLinks)
+                return refused(systemReason(ELOOP));
+            if (isPlantedLink(folderStatus, status))
+                return refused(
+                        plantedLinkReason(walked.isEmpty() ? QByteArrayLiteral(".") : walked));
+            const QByteArray text = linkText(folder.get(), name);
+            if (text.isEmpty())
+                return refused(systemReason(errno != 0 ? errno : ENOENT));
+            pushComponents(text, pending);
+            if (text.startsWith('/')) {
+                folder = openFolder(AT_FDCWD, "/");
+                walked = "/";
+            }
+            continue;
         }
-        char buffer[4096];
-        const ssize_t length =
-                ::readlink(encoded(target.path).constData(), buffer, sizeof buffer - 1);
-        if (length < 0)
-            return target;
-        const QString next = QFile::decodeName(QByteArray(buffer, length));
-        target.path = QDir::cleanPath(QFileInfo(target.path).dir().absoluteFilePath(next));
+        if (!last) {
+            if (!S_ISDIR(status.st_mode))
+                return refused(systemReason(ENOTDIR));
+            // A link put there since it was looked at is not followed.
+            folder = openFolder(folder.get(), name.constData());
+            walked += name + '/';
+            continue;
+        }
+        if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty())
+            return refused(reason);
+
+        // What is checked is what was opened: another file may have taken
+        // the name since it was looked at, and a link there now is not
+        // followed.
+        SaveTarget target;
+        target.file =
+                FileDescriptor(::openat(folder.get(), name.constData(),
+                                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
+            return refused(systemReason(errno));
+        if (const QString reason = fileTypeReason(target.status.st_mode); !reason.isEmpty())
+            return refused(reason);
+        if (isPlantedFile(folderStatus, target.status))
+            return refused(plantedFileReason());
+        target.folder = std::move(folder);
+        target.name = name;
+        return target;
     }
-    target.exists = true;
-    target.keepInPlace = status.st_nlink > 1 || status.st_uid != ::geteuid()
-            || status.st_gid != newFileGroup(target.path) || hasExtendedAttributes(target.path);
-#else
-    target.exists = QFileInfo::exists(target.path);
-#endif
-    return target;
+    return refused(fileTypeReason(S_IFDIR)); // a link to "." or to "/"
 }
 
 } // namespace listfile

@@ -1,29 +1,41 @@
 #pragma once
 
+#include "filedescriptor.h"
+
+#include <QByteArray>
 #include <QString>
+
+#include <sys/stat.h>
 
 namespace listfile {
 
-// The file a save under a chosen name writes, and how it may write it.
+// The file a save under a chosen name writes, named once: the folder that
+// holds it is open, and every later step works relative to that folder.
 struct SaveTarget
 {
-    // The file itself, every link on the way followed.
-    QString path;
     // Why the name must not be written, in words a person can read; empty
     // when it may be.
     QString refusal;
-    bool exists = false;
-    // Replacing the file with a new one would change what it is: its owner
-    // or group, its extended attributes, or its other names (hard links).
-    // Such a file is written where it is.
-    bool keepInPlace = false;
+    // The folder the file is (or will be) in, opened with O_PATH.
+    FileDescriptor folder;
+    // The file's own name in `folder`: one component, as the system has it.
+    QByteArray name;
+    // The existing file, opened for reading and writing and never through a
+    // link; not open when there is no file of that name yet.
+    FileDescriptor file;
+    // The status of `file`, when it is open.
+    struct stat status = {};
+
+    bool exists() const { return file.isOpen(); }
 };
 
-// Follows the links of `fileName` as the system would, refusing one that
-// another user planted in a shared folder: a link in a sticky folder that
-// everyone may write, owned neither by the folder's owner nor by the person
-// saving. The system's protected_symlinks refuses those, but a save that
-// replaces the file renames over the link's target without following it.
-SaveTarget findSaveTarget(const QString &fileName);
+// Walks `fileName` a component at a time, as the system does, each step
+// relative to the folder reached so far: a link is read and followed from
+// the folder that holds it, and ".." after a link to a folder leads to that
+// folder's parent. The system's protected_symlinks and protected_regular
+// rules hold whoever saves, root included, and whatever the system is set
+// to: a link or a file that another user planted in a sticky folder that
+// others may write is refused.
+SaveTarget openSaveTarget(const QString &fileName);
 
 } // namespace listfile

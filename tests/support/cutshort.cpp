@@ -1,9 +1,12 @@
 // Preloaded (LD_PRELOAD) into a program under test: once the program has read
 // past LEXIVORN_CUT_AT bytes of the file LEXIVORN_CUT_FILE, that file is cut
-// to LEXIVORN_CUT_TO bytes, as another program truncating it meanwhile would.
-// Every read goes on as it would without it.
+// to LEXIVORN_CUT_TO bytes, as another program truncating it meanwhile would;
+// or, when LEXIVORN_REWRITE_AT is set, the byte at that offset is written
+// over with '#', and the file keeps its size. Every read goes on as it would
+// without it.
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +42,13 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
         || ::lseek(fd, 0, SEEK_CUR) < number("LEXIVORN_CUT_AT"))
         return got;
     cut = true;
-    if (::truncate(path, off_t(number("LEXIVORN_CUT_TO"))) != 0)
+    if (std::getenv("LEXIVORN_REWRITE_AT")) {
+        const int file = ::open(path, O_WRONLY | O_CLOEXEC);
+        if (file < 0 || ::pwrite(file, "#", 1, off_t(number("LEXIVORN_REWRITE_AT"))) != 1)
+            std::abort();
+        ::close(file);
+    } else if (::truncate(path, off_t(number("LEXIVORN_CUT_TO"))) != 0) {
         std::abort();
+    }
     return got;
 }

@@ -13,6 +13,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,14 +32,17 @@ struct ChildSave
 {
     bool ok = false;
     QString reason;
+    // False when the file could not be mounted onto itself.
+    bool mounted = true;
 };
 
 // Saves the list in a child process, as another user (uid and gid, when not
 // -1) and under a file-size limit (when not 0), with TMPDIR set to
 // `tempDir`: what a save changes of a file must not depend on who runs the
-// tests, and a failed write must be tried.
+// tests, and a failed write must be tried. With `bindMounted`, the file is
+// first mounted onto itself, in the child's own view of the mounts.
 inline ChildSave saveInChild(const QString &path, const core::EntryList &list, uid_t uid, gid_t gid,
-                             rlim_t sizeLimit, const QString &tempDir)
+                             rlim_t sizeLimit, const QString &tempDir, bool bindMounted = false)
 {
     ChildSave save;
     int reasonPipe[2];
@@ -47,6 +52,12 @@ inline ChildSave saveInChild(const QString &path, const core::EntryList &list, u
     if (child == 0) {
         ::close(reasonPipe[0]);
         ::setenv("TMPDIR", QFile::encodeName(tempDir).constData(), 1);
+        const QByteArray file = QFile::encodeName(path);
+        if (bindMounted
+            && (::unshare(CLONE_NEWNS) != 0
+                || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+                || ::mount(file.constData(), file.constData(), nullptr, MS_BIND, nullptr) != 0))
+            ::_exit(3);
         std::signal(SIGXFSZ, SIG_IGN);
         if (sizeLimit != 0) {
             const rlimit limit{sizeLimit, sizeLimit};
@@ -69,6 +80,7 @@ inline ChildSave saveInChild(const QString &path, const core::EntryList &list, u
     int status = 0;
     ::waitpid(child, &status, 0);
     save.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    save.mounted = !(WIFEXITED(status) && WEXITSTATUS(status) == 3);
     save.reason = QString::fromUtf8(reason);
     return save;
 }

@@ -4,7 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 
 #include <cstdio>
 
@@ -65,10 +65,13 @@ CommandLine readCommandLine(int &argc, char **argv)
         commandLine.exitStatus = 0;
     } else {
         // Absolute, as the open dialog gives them: later dialogs start in
-        // their folder, and messages name them whole.
+        // their folder, and messages name them whole. Nothing is shortened:
+        // "docs/../x.txt" is not "x.txt" where docs is a link, and the system
+        // alone knows which file it names.
         const QStringList files = parser.positionalArguments();
+        const QDir current = QDir::current();
         for (const QString &file : files)
-            commandLine.files.append(QFileInfo(file).absoluteFilePath());
+            commandLine.files.append(current.filePath(file));
     }
     return commandLine;
 }

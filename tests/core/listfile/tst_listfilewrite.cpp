@@ -8,10 +8,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace ListFileTest;
@@ -20,7 +23,19 @@ using namespace listfile;
 
 namespace {
 
-enum class Kept { ForeignOwner, HardLink, ExtendedAttribute, ReadOnlyFolder, PlantedLink };
+enum class Kept {
+    ForeignOwner,
+    HardLink,
+    ExtendedAttribute,
+    ReadOnlyFolder,
+    BindMounted,
+    NoCopyFolder,
+    DefaultAcl,
+    FolderGroup,
+    PlantedLink,
+    PlantedFolderLink,
+    PlantedFile
+};
 
 struct stat statusOf(const QString &path)
 {
@@ -29,12 +44,55 @@ struct stat statusOf(const QString &path)
     return status;
 }
 
+// The file's bytes, read by a name that need not be UTF-8.
+QByteArray contentOf(const QByteArray &path)
+{
+    QByteArray content;
+    const int fd = ::open(path.constData(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+        content.append(buffer, got);
+    if (fd >= 0)
+        ::close(fd);
+    return content;
+}
+
+// Every regular file under `folder`, links not followed, with its content,
+// by its name under `folder` as the system has it.
+QMap<QByteArray, QByteArray> regularFilesIn(const QByteArray &folder, const QByteArray &under = {})
+{
+    QMap<QByteArray, QByteArray> files;
+    DIR *entries = ::opendir(QByteArray(folder + '/' + under).constData());
+    if (!entries)
+        return files;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name = under + entry->d_name;
+        if (qstrcmp(entry->d_name, ".") == 0 || qstrcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat status;
+        if (::lstat(QByteArray(folder + '/' + name).constData(), &status) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode))
+            files.insert(regularFilesIn(folder, name + '/'));
+        else if (S_ISREG(status.st_mode))
+            files.insert(name, contentOf(folder + '/' + name));
+    }
+    ::closedir(entries);
+    return files;
+}
+
 QByteArray attributeOf(const QString &path)
 {
     char value[64];
     const ssize_t size =
             ::getxattr(QFile::encodeName(path).constData(), "user.origin", value, sizeof value);
     return size >= 0 ? QByteArray(value, size) : QByteArray();
+}
+
+bool hasAccessAcl(const QString &path)
+{
+    return ::getxattr(QFile::encodeName(path).constData(), "system.posix_acl_access", nullptr, 0)
+            >= 0;
 }
 
 } // namespace
@@ -50,7 +108,8 @@ private slots:
     void writeFailsWithReason_data();
     void writeFailsWithReason();
     void writeRefusesFifoWithoutBlocking();
-    void writeThroughSymlink();
+    void writeThroughLinks_data();
+    void writeThroughLinks();
     void saveKeepsTheFile_data();
     void saveKeepsTheFile();
 
@@ -62,11 +121,16 @@ void tst_ListFileWrite::writeGivesCrLfLines()
 {
     const QString path = m_dir.filePath(u"written.txt"_s);
     QVERIFY(writeFile(path, "old content that is longer than the list"_ba));
+    // A second name makes the save write the file where it is, where the
+    // old content's tail must be cut.
+    const QString other = m_dir.filePath(u"second name.txt"_s);
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
 
     EntryList list(QLocale::c());
     QVERIFY(list.Add(QList<QByteArray>{"b", "c", "a"}));
     QVERIFY(WriteListFile(path, list).ok());
     QCOMPARE(readFile(path), "a\r\nb\r\nc\r\n"_ba);
+    QCOMPARE(readFile(other), readFile(path));
 
     EntryList empty(QLocale::c());
     QVERIFY(WriteListFile(path, empty).ok());
@@ -174,25 +238,72 @@ void tst_ListFileWrite::writeRefusesFifoWithoutBlocking()
     QVERIFY(S_ISFIFO(status.st_mode));
 }
 
-void tst_ListFileWrite::writeThroughSymlink()
+// A name is followed as the system follows it: a link is read relative to
+// the folder it lies in, and ".." after a link to a folder leads out of the
+// folder it points to, not back to where the name came from.
+void tst_ListFileWrite::writeThroughLinks_data()
 {
+    QTest::addColumn<QList<QByteArray>>("folders");
+    QTest::addColumn<QList<QByteArray>>("files"); // each holding "old\r\n"
+    QTest::addColumn<QList<QByteArray>>("links"); // name, then what it points to
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QByteArray>("written");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("link beside the file")
+            << L{} << L{"target.txt"} << L{"link.txt", "target.txt"} << "link.txt"_ba
+            << "target.txt"_ba;
+    QTest::newRow("link up out of a linked folder")
+            << L{"home", "home/data", "real", "real/sub", "real/data"} << L{"real/data/list.txt"}
+            << L{"home/docs", "../real/sub", "real/sub/list.txt", "../data/list.txt"}
+            << "home/docs/list.txt"_ba
+            << "real/data/list.txt"_ba;
+    QTest::newRow("dot-dot after a linked folder")
+            << L{"home", "real", "real/sub"} << L{} << L{"home/docs", "../real/sub"}
+            << "home/docs/../x.txt"_ba
+            << "real/x.txt"_ba;
+    QTest::newRow("link to a name that is not UTF-8")
+            << L{} << L{"caf\xE9.txt"} << L{"link.txt", "caf\xE9.txt"} << "link.txt"_ba
+            << "caf\xE9.txt"_ba;
+    QTest::newRow("link to no file yet") << L{} << L{} << L{"link.txt", "new.txt"} << "link.txt"_ba
+                                         << "new.txt"_ba;
+}
+
+void tst_ListFileWrite::writeThroughLinks()
+{
+    QFETCH(QList<QByteArray>, folders);
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(QList<QByteArray>, links);
+    QFETCH(QByteArray, saved);
+    QFETCH(QByteArray, written);
+
     QTemporaryDir dir;
-    const QString target = dir.filePath(u"target.txt"_s);
-    const QString link = dir.filePath(u"link.txt"_s);
-    QVERIFY(writeFile(target, "old\r\n"_ba));
-    QVERIFY(QFile::link(target, link));
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    for (const QByteArray &folder : folders)
+        QCOMPARE(::mkdir(QByteArray(root + folder).constData(), 0700), 0);
+    for (const QByteArray &file : files) {
+        const int fd =
+                ::open(QByteArray(root + file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0 && ::write(fd, "old\r\n", 5) == 5 && ::close(fd) == 0);
+    }
+    for (qsizetype i = 0; i + 1 < links.size(); i += 2)
+        QCOMPARE(::symlink(links[i + 1].constData(), QByteArray(root + links[i]).constData()), 0);
+    QMap<QByteArray, QByteArray> expected = regularFilesIn(root);
+    expected.insert(written, "new\r\n"_ba);
 
     EntryList list(QLocale::c());
     QVERIFY(list.Add("new"_ba));
-    QVERIFY(WriteListFile(link, list).ok());
-    QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readFile(target), "new\r\n"_ba);
-    QCOMPARE(filesIn(dir), (QStringList{u"link.txt"_s, u"target.txt"_s}));
+    const FileResult result = WriteListFile(QFile::decodeName(root + saved), list);
+    QVERIFY2(result.ok(), qPrintable(result.reason()));
+    QCOMPARE(regularFilesIn(root), expected);
+    for (qsizetype i = 0; i + 1 < links.size(); i += 2)
+        QVERIFY(QFileInfo(QFile::decodeName(root + links[i])).isSymLink());
 }
 
 // A save writes the list into the file the person named, and leaves it the
-// file it was: its owner, group, mode, extended attributes and other names.
-// A failed write leaves the old content, and nothing beside the file.
+// file it was: its owner, group, mode, extended attributes and other names,
+// and no access wider than it had. A failed write leaves the old content,
+// and nothing beside the file.
 void tst_ListFileWrite::saveKeepsTheFile_data()
 {
     QTest::addColumn<Kept>("kept");
@@ -204,8 +315,18 @@ void tst_ListFileWrite::saveKeepsTheFile_data()
         QTest::addRow("file with a second hard link%s", how) << Kept::HardLink << fails;
         QTest::addRow("file with an extended attribute%s", how) << Kept::ExtendedAttribute << fails;
         QTest::addRow("own file in a folder not writable%s", how) << Kept::ReadOnlyFolder << fails;
+        QTest::addRow("file mounted onto itself%s", how) << Kept::BindMounted << fails;
     }
+    QTest::newRow("file with a second hard link, no folder for the copy")
+            << Kept::NoCopyFolder << false;
+    QTest::newRow("file in a folder whose default ACL lets another user read")
+            << Kept::DefaultAcl << false;
+    QTest::newRow("file in a folder that gives new files another group")
+            << Kept::FolderGroup << false;
     QTest::newRow("link another user planted in a shared folder") << Kept::PlantedLink << false;
+    QTest::newRow("link to a folder another user planted in a shared folder")
+            << Kept::PlantedFolderLink << false;
+    QTest::newRow("file another user planted in a shared folder") << Kept::PlantedFile << false;
 }
 
 void tst_ListFileWrite::saveKeepsTheFile()
@@ -229,10 +350,12 @@ void tst_ListFileWrite::saveKeepsTheFile()
     QCOMPARE(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
     const QString path = folder + u"/list.txt"_s;
     const QString other = dir.filePath(u"other name.txt"_s);
-    const QByteArray old = "old\r\n"_ba;
+    // Longer than a list that is saved, shorter than one whose write fails.
+    const QByteArray old = "old\r\n"_ba.repeated(2000);
     QVERIFY(writeFile(path, old));
     const QByteArray file = QFile::encodeName(path);
     QString saved = path;
+    QString copies = temp;
     uid_t saver = uid_t(-1);
     gid_t saverGroup = gid_t(-1);
     switch (kept) {
@@ -241,7 +364,10 @@ void tst_ListFileWrite::saveKeepsTheFile()
         QCOMPARE(::chmod(file.constData(), 0640), 0);
         break;
     case Kept::HardLink:
+    case Kept::NoCopyFolder:
         QCOMPARE(::link(file.constData(), QFile::encodeName(other).constData()), 0);
+        if (kept == Kept::NoCopyFolder)
+            copies = dir.filePath(u"missing"_s);
         break;
     case Kept::ExtendedAttribute:
         if (::setxattr(file.constData(), "user.origin", "kept", 4, 0) != 0)
@@ -253,35 +379,83 @@ void tst_ListFileWrite::saveKeepsTheFile()
         saver = nobody->pw_uid;
         saverGroup = nogroup->gr_gid;
         break;
-    case Kept::PlantedLink:
-        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
-        saved = folder + u"/planted.txt"_s;
-        QVERIFY(QFile::link(path, saved));
-        QCOMPARE(::lchown(QFile::encodeName(saved).constData(), nobody->pw_uid, nogroup->gr_gid),
-                 0);
+    case Kept::BindMounted:
         break;
+    case Kept::DefaultAcl: {
+        QCOMPARE(::chmod(file.constData(), 0600), 0);
+        // user::rwx user:nobody:r-- group::r-x mask::r-x other::---, as
+        // "setfacl -d" writes it.
+        QByteArray acl("\x02\0\0\0", 4);
+        const auto entry = [&acl](quint16 tag, quint16 permissions, quint32 id) {
+            acl.append(reinterpret_cast<const char *>(&tag), 2);
+            acl.append(reinterpret_cast<const char *>(&permissions), 2);
+            acl.append(reinterpret_cast<const char *>(&id), 4);
+        };
+        entry(0x01, 7, quint32(-1));
+        entry(0x02, 4, nobody->pw_uid);
+        entry(0x04, 5, quint32(-1));
+        entry(0x10, 5, quint32(-1));
+        entry(0x20, 0, quint32(-1));
+        if (::setxattr(QFile::encodeName(folder).constData(), "system.posix_acl_default",
+                       acl.constData(), size_t(acl.size()), 0)
+            != 0)
+            QSKIP("the temporary folder's file system keeps no ACLs");
+        break;
+    }
+    case Kept::FolderGroup:
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), 0, nogroup->gr_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 02755), 0);
+        break;
+    case Kept::PlantedFile:
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+        QCOMPARE(::chown(file.constData(), nobody->pw_uid, nogroup->gr_gid), 0);
+        QCOMPARE(::chmod(file.constData(), 0666), 0);
+        break;
+    case Kept::PlantedLink:
+    case Kept::PlantedFolderLink: {
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+        const bool toFolder = kept == Kept::PlantedFolderLink;
+        const QString link = folder + (toFolder ? u"/here"_s : u"/planted.txt"_s);
+        QVERIFY(QFile::link(toFolder ? folder : path, link));
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), nobody->pw_uid, nogroup->gr_gid), 0);
+        saved = toFolder ? link + u"/list.txt"_s : link;
+        break;
+    }
     }
     const struct stat before = statusOf(path);
     const QStringList filesBefore = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
 
     EntryList list(QLocale::c());
-    QVERIFY(list.Add(QByteArray(8 * 1024, 'n')));
-    const ChildSave save = saveInChild(saved, list, saver, saverGroup, writeFails ? 1024 : 0, temp);
-    const bool written = !writeFails && kept != Kept::PlantedLink;
+    const QByteArray entry(writeFails ? 16 * 1024 : 4 * 1024, 'n');
+    QVERIFY(list.Add(entry));
+    const ChildSave save = saveInChild(saved, list, saver, saverGroup, writeFails ? 12 * 1024 : 0,
+                                       copies, kept == Kept::BindMounted);
+    if (!save.mounted)
+        QSKIP("mounting a file onto itself takes a mount namespace of one's own");
+    const bool written = !writeFails && kept != Kept::PlantedLink && kept != Kept::PlantedFolderLink
+            && kept != Kept::PlantedFile && kept != Kept::NoCopyFolder;
     QVERIFY2(save.ok == written, qPrintable(save.reason));
-    QCOMPARE(readFile(path), written ? QByteArray(8 * 1024, 'n') + "\r\n" : old);
+    QCOMPARE(readFile(path), written ? entry + "\r\n" : old);
     const struct stat after = statusOf(path);
-    QCOMPARE(after.st_ino, before.st_ino);
+    // Or replaced by a new file that took everything from the old.
+    if (kept != Kept::DefaultAcl && kept != Kept::FolderGroup)
+        QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(after.st_mode, before.st_mode);
     QCOMPARE(after.st_nlink, before.st_nlink);
-    if (kept == Kept::HardLink)
+    if (kept == Kept::HardLink || kept == Kept::NoCopyFolder)
         QCOMPARE(readFile(other), readFile(path));
+    if (kept == Kept::NoCopyFolder)
+        QVERIFY2(save.reason.contains(u"could not be copied aside"_s), qPrintable(save.reason));
     if (kept == Kept::ExtendedAttribute)
         QCOMPARE(attributeOf(path), "kept"_ba);
-    if (kept == Kept::PlantedLink)
+    if (kept == Kept::DefaultAcl)
+        QVERIFY(!hasAccessAcl(path));
+    if (kept == Kept::PlantedLink || kept == Kept::PlantedFolderLink)
         QVERIFY2(save.reason.contains(u"link that another user made"_s), qPrintable(save.reason));
+    if (kept == Kept::PlantedFile)
+        QVERIFY2(save.reason.contains(u"belongs to another user"_s), qPrintable(save.reason));
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), filesBefore);
     QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }

@@ -6,7 +6,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,12 +25,12 @@ struct ProgramRun
     QByteArray errors;
 };
 
-// Runs lexivorn_readandsave with the arguments as bytes, as a shell passes them,
+// Runs lexivorn_bench with the arguments as bytes, as a shell passes them,
 // under one limit set in the child before it starts.
-ProgramRun runReadAndSave(const QList<QByteArray> &arguments, int resource, qint64 limit,
-                          const QList<QByteArray> &environment = {})
+ProgramRun runBench(const QList<QByteArray> &arguments, int resource, qint64 limit,
+                    const QList<QByteArray> &environment = {})
 {
-    QList<QByteArray> strings = {LEXIVORN_READANDSAVE};
+    QList<QByteArray> strings = {LEXIVORN_BENCH};
     strings += arguments;
     std::vector<char *> argv;
     for (QByteArray &string : strings)
@@ -70,7 +72,8 @@ class tst_MachineLimits : public QObject
 private slots:
     void limitsOfTheMachine_data();
     void limitsOfTheMachine();
-    void fileCutShortWhileRead();
+    void fileChangedWhileRead_data();
+    void fileChangedWhileRead();
 };
 
 void tst_MachineLimits::limitsOfTheMachine_data()
@@ -80,30 +83,52 @@ void tst_MachineLimits::limitsOfTheMachine_data()
     QTest::addColumn<qsizetype>("inputBytes");
     QTest::addColumn<QByteArray>("outputName");
     QTest::addColumn<QString>("reason");
+    // A call that fails once on the list file, or on the new file made to
+    // take its place (see failcall.cpp); none when empty.
+    QTest::addColumn<QByteArray>("failingCall");
+    // The list file has a second name, so it is written in place.
+    QTest::addColumn<bool>("inPlace");
 
     const QString tooLarge = u"The file is too large for the memory this program can get"_s;
     // Qt buffers up to 16 KiB: a smaller list fails only in the final flush.
     QTest::newRow("file size limit, list larger than the write buffer")
             << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(20 * 1024) << "list.txt"_ba
-            << u"File too large"_s;
+            << u"File too large"_s << QByteArray() << false;
     QTest::newRow("file size limit, list smaller than the write buffer")
             << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(8 * 1024) << "list.txt"_ba
-            << u"File too large"_s;
+            << u"File too large"_s << QByteArray() << false;
     // The input is sparse: it takes no room on disk and is never read.
     QTest::newRow("address space limit")
             << int(RLIMIT_AS) << qint64(2) * 1024 * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
-            << "list.txt"_ba << tooLarge;
-    QTest::newRow("data size limit") << int(RLIMIT_DATA) << qint64(512) * 1024 * 1024
-                                     << qsizetype(1024) * 1024 * 1024 << "list.txt"_ba << tooLarge;
+            << "list.txt"_ba << tooLarge << QByteArray() << false;
+    QTest::newRow("data size limit")
+            << int(RLIMIT_DATA) << qint64(512) * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
+            << "list.txt"_ba << tooLarge << QByteArray() << false;
     QTest::newRow("output name not valid UTF-8")
             << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "caf\xE9.txt"_ba
-            << u"The file name is not valid UTF-8"_s;
+            << u"The file name is not valid UTF-8"_s << QByteArray() << false;
+    // A disk that fails only when the data reaches it (thin storage, a
+    // quota on a network share) says so in the flush or the close alone.
+    const QString failed = u"Input/output error"_s;
+    for (const bool inPlace : {false, true}) {
+        const char *const how = inPlace ? ", written in place" : ", replaced";
+        QTest::addRow("flush fails%s", how)
+                << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
+                << failed << "fdatasync"_ba << inPlace;
+        QTest::addRow("close fails%s", how)
+                << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
+                << failed << "close"_ba << inPlace;
+    }
+    QTest::newRow("rename over the file fails")
+            << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
+            << failed << "renameat"_ba << false;
 }
 
-// lexivorn_readandsave reads and saves as the program does, so it runs here under
+// lexivorn_bench reads and saves as the program does, so it runs here under
 // each limit as the program would: the limit set in the child, the signal
 // a file-size limit raises left to the program. It must say why it failed
-// and leave the old list file whole, with nothing beside it.
+// and leave the old list file whole, with nothing beside it and no copy of
+// it left in $TMPDIR.
 void tst_MachineLimits::limitsOfTheMachine()
 {
     QFETCH(int, resource);
@@ -111,11 +136,18 @@ void tst_MachineLimits::limitsOfTheMachine()
     QFETCH(qsizetype, inputBytes);
     QFETCH(QByteArray, outputName);
     QFETCH(QString, reason);
+    QFETCH(QByteArray, failingCall);
+    QFETCH(bool, inPlace);
 
     QTemporaryDir dir;
+    QTemporaryDir aside;
     const QString list = dir.filePath(u"list.txt"_s);
     const QByteArray original = "original\r\n"_ba.repeated(20);
     QVERIFY(writeFile(list, original));
+    if (inPlace)
+        QCOMPARE(::link(QFile::encodeName(list).constData(),
+                        QFile::encodeName(dir.filePath(u"second name.txt"_s)).constData()),
+                 0);
     // A large input is sparse: it takes no room on disk, and is refused
     // before it is read.
     QFile input(dir.filePath(u"input.txt"_s));
@@ -126,32 +158,55 @@ void tst_MachineLimits::limitsOfTheMachine()
     const QStringList filesBefore = filesIn(dir);
 
     const QByteArray output = QFile::encodeName(dir.path()) + '/' + outputName;
+    QList<QByteArray> environment = {"TMPDIR=" + QFile::encodeName(aside.path())};
+    if (!failingCall.isEmpty())
+        environment += {"LD_PRELOAD=" LEXIVORN_FAILCALL, "LEXIVORN_FAIL_CALL=" + failingCall,
+                        "LEXIVORN_FAIL_FILE=" + output};
     const ProgramRun run =
-            runReadAndSave({output, QFile::encodeName(input.fileName())}, resource, limit);
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
+            runBench({output, QFile::encodeName(input.fileName())}, resource, limit, environment);
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
     QCOMPARE(readFile(list), original);
     QCOMPARE(filesIn(dir), filesBefore);
+    QCOMPARE(filesIn(aside), QStringList());
 }
 
-// Another program truncates the file while it is read: what was read is
-// not the file, so nothing of it goes in and nothing is saved.
-void tst_MachineLimits::fileCutShortWhileRead()
+// Another program cuts the file short or writes into it while it is read:
+// what was read is not the file, so nothing of it goes in and nothing is
+// saved.
+void tst_MachineLimits::fileChangedWhileRead_data()
 {
+    QTest::addColumn<QByteArray>("change");
+    QTest::addColumn<qint64>("sizeAfter");
+
+    QTest::newRow("cut short") << "LEXIVORN_CUT_TO=100000"_ba << qint64(100'000);
+    // Written where the read has not been yet: the size tells nothing.
+    QTest::newRow("written into, same size") << "LEXIVORN_REWRITE_AT=500000"_ba << qint64(600'000);
+}
+
+void tst_MachineLimits::fileChangedWhileRead()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(qint64, sizeAfter);
+
     QTemporaryDir dir;
     const QString input = dir.filePath(u"input.txt"_s);
     QVERIFY(writeFile(input, "line\r\n"_ba.repeated(100'000)));
+    // Written long ago, so that a change now shows in its times however
+    // coarse the clock of the file system is.
+    const timespec longAgo[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(input).constData(), longAgo, 0), 0);
     const QString output = dir.filePath(u"list.txt"_s);
     const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
-    const ProgramRun run = runReadAndSave({QFile::encodeName(output), QFile::encodeName(input)},
-                                          RLIMIT_FSIZE, qint64(RLIM_INFINITY),
-                                          {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile,
-                                           "LEXIVORN_CUT_AT=200000", "LEXIVORN_CUT_TO=100000"});
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_readandsave was killed by a signal");
+    const ProgramRun run =
+            runBench({QFile::encodeName(output), QFile::encodeName(input)}, RLIMIT_FSIZE,
+                     qint64(RLIM_INFINITY),
+                     {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile, "LEXIVORN_CUT_AT=200000", change});
+    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains("The file changed while it was read"), run.errors.constData());
-    QCOMPARE(QFileInfo(input).size(), 100'000);
+    QCOMPARE(QFileInfo(input).size(), sizeAfter);
     QVERIFY(!QFile::exists(output));
 }
 

@@ -1,8 +1,12 @@
-#include "filereasons.h"
+#include "failurereasons.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 #include <QLocale>
+
+#include <cstring>
+#include <sys/stat.h>
 
 namespace listfile {
 
@@ -20,7 +24,12 @@ QString sizeText(qint64 bytes)
 
 } // namespace
 
-QString unusableFileReason(const QString &fileName)
+QString systemReason(int systemError)
+{
+    return QString::fromLocal8Bit(std::strerror(systemError));
+}
+
+QString unusableNameReason(const QString &fileName)
 {
     if (fileName.isEmpty())
         return tr("No file name was given.");
@@ -32,10 +41,16 @@ QString unusableFileReason(const QString &fileName)
     // The system would take the name as ending at the NUL, another file.
     if (fileName.contains(QChar::Null))
         return tr("The file name holds a NUL character, which no file name can hold.");
-    const QFileInfo info(fileName);
-    if (!info.exists() || info.isFile())
+    return {};
+}
+
+// Opening a FIFO blocks, and a device may never end: only regular files are
+// read or written.
+QString fileTypeReason(mode_t mode)
+{
+    if (S_ISREG(mode))
         return {};
-    if (info.isDir())
+    if (S_ISDIR(mode))
         return tr("This is a folder, not a file.");
     return tr("This is not an ordinary file; it may be a device or a pipe.");
 }
@@ -89,11 +104,10 @@ QString outOfMemoryReason()
     return tr("There is not enough memory for this file. The list is as it was.");
 }
 
-QString changedFileReason(qint64 statedSize, qint64 readSize)
+QString changedFileReason()
 {
-    return tr("The file changed while it was read: it had %1 when it was opened, "
-              "and ended after %2. The list is as it was.")
-            .arg(sizeText(statedSize), sizeText(readSize));
+    return tr("The file changed while it was read: another program wrote to it meanwhile. "
+              "The list is as it was.");
 }
 
 QString waitingFileReason()
@@ -101,4 +115,33 @@ QString waitingFileReason()
     return tr("The file has nothing to read yet. It may be a system file that waits for "
               "events, such as kernel messages.");
 }
+
+QString plantedLinkReason(const QByteArray &folder)
+{
+    return tr("The name is a link that another user made in a shared folder (%1). Saving "
+              "through it could overwrite a file of their choosing, so this program does not "
+              "follow it.")
+            .arg(QDir::toNativeSeparators(QFile::decodeName(folder)));
+}
+
+QString plantedFileReason()
+{
+    return tr("The file belongs to another user and lies in a shared folder where anyone may "
+              "put files. Writing into it would give the list to them, so this program does "
+              "not write it. Choose another name.");
+}
+
+QString copyAsideReason(const QString &reason)
+{
+    return tr("The old content could not be copied aside first, so nothing was written: %1")
+            .arg(reason);
+}
+
+QString oldContentKeptReason(const QString &reason, const QString &restoreFailure,
+                             const QByteArray &copy)
+{
+    return tr("%1. The old content could not be put back (%2); it is kept in %3.")
+            .arg(reason, restoreFailure, QDir::toNativeSeparators(QFile::decodeName(copy)));
+}
+
 } // namespace listfile
