@@ -20,14 +20,11 @@
 #include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 
 #include <utility>
 
 using namespace Qt::StringLiterals;
 using listfile::FileResult;
-
-namespace { } // namespace
 
 Form1::Form1(HostUi &host, QWidget *parent)
     // A tool window, because desktops give that type no taskbar button,
@@ -89,6 +86,7 @@ void Form1::createList()
     m_listView->setGeometry(twipsToPixelsX(this, 120), twipsToPixelsY(this, 120),
                             twipsToPixelsX(this, 7695), twipsToPixelsY(this, 4890));
     setCentralWidget(client);
+    connect(m_list, &EntryListModel::filesAdded, this, &Form1::filesRead);
 }
 
 void Form1::createStatusBar()
@@ -176,8 +174,13 @@ void Form1::mnuOpen_Click()
     const QString fileName = m_openDialog.ChosenName();
     // A cancelled dialog ends the command: nothing is read again and the
     // window stays as it was.
-    if (!fileName.isEmpty())
-        openBatch({fileName}, {});
+    if (fileName.isEmpty())
+        return;
+    // Chosen while files are still being read (the progress window was
+    // closed early), the file waits for them.
+    if (m_opening)
+        return openFiles({fileName});
+    openBatch({fileName}, {});
 }
 
 void Form1::openFiles(const QStringList &fileNames, const QList<FileResult> &refused)
@@ -194,29 +197,42 @@ void Form1::openWaitingFiles()
     openBatch(std::exchange(m_waitingFiles, {}), std::exchange(m_waitingRefusals, {}));
 }
 
-// The Open command from the moment its files are named; `failures` holds
-// those refused before.
-void Form1::openBatch(const QStringList &fileNames, QList<FileResult> failures)
+// The Open command from the moment its files are named; `refused` holds
+// those refused before. The files are read on a thread of their own, and
+// filesRead() goes on from there.
+void Form1::openBatch(const QStringList &fileNames, const QList<FileResult> &refused)
 {
-    const QScopedValueRollback opening(m_opening, true);
-    if (!fileNames.isEmpty()) {
-        hide();
-        showProgressWindow();
-        failures += m_list->addFiles(fileNames);
-        // Lines read before a failure stay in the list, so the count is
-        // shown either way.
-        m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
-    }
-    if (failures.isEmpty())
-        return;
+    m_opening = true;
+    m_refusedFiles = refused;
+    if (fileNames.isEmpty())
+        return endOpen({});
+    hide();
+    showProgressWindow();
+    m_list->addFiles(fileNames);
+}
 
-    // A file that was not read is never reported as sorted: the progress
-    // window goes, this window comes back and says why. The files that were
-    // read are in the list.
+void Form1::filesRead(const QList<FileResult> &failures)
+{
+    // Lines read before a failure stay in the list, so the count is shown
+    // either way.
+    m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
     if (m_form2)
-        m_form2->close();
-    show();
-    reportFileErrors(failures);
+        m_form2->holdTicks(false);
+    endOpen(failures);
+}
+
+void Form1::endOpen(const QList<FileResult> &failures)
+{
+    const QList<FileResult> all = std::exchange(m_refusedFiles, {}) + failures;
+    if (!all.isEmpty()) {
+        // A file that was not read is never reported as sorted: the progress
+        // window goes, this window comes back and says why. The files that
+        // were read are in the list.
+        if (m_form2)
+            m_form2->close();
+        show();
+        reportFileErrors(all);
+    }
     m_opening = false;
     openWaitingFiles();
 }
@@ -228,13 +244,15 @@ void Form1::showProgressWindow()
         connect(m_form2, &Form2::mainWindowWanted, this, &Form1::showMainWindow);
         connect(m_form2, &Form2::saveWanted, this, [this, form2 = m_form2] {
             if (const QString chosen = saveListAs(); !chosen.isEmpty() && form2)
-                form2->SavePath = chosen;
+                form2->setSavePath(chosen);
         });
         // Forgotten as it unloads, so that the next Open loads a fresh one;
         // its end is the end of the Open sequence.
         connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
         connect(m_form2, &Form2::unloading, this, &Form1::openWaitingFiles, Qt::QueuedConnection);
     }
+    // It plays once the files are in the list.
+    m_form2->holdTicks(true);
     m_form2->showPainted();
 }
 
@@ -245,7 +263,7 @@ void Form1::mnuSave_Click()
         return;
     }
     if (const QString chosen = saveListAs(); !chosen.isEmpty())
-        SavePath = chosen;
+        m_savePath = chosen;
 }
 
 void Form1::showMainWindow()

@@ -114,6 +114,15 @@ void Form2::showPainted()
     repaint();
 }
 
+void Form2::holdTicks(bool held)
+{
+    m_held = held;
+    if (held)
+        m_timer->stop();
+    else if (m_stage == Stage::Playing)
+        m_timer->start();
+}
+
 int Form2::ProgressValue() const
 {
     return m_progressBar->value();
@@ -121,6 +130,8 @@ int Form2::ProgressValue() const
 
 void Form2::Timer1_Timer()
 {
+    if (m_held)
+        return;
     const int value = ProgressValue() + 2;
     m_progressBar->setValue(value);
     switch (value) {

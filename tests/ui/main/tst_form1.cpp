@@ -117,8 +117,8 @@ void tst_Form1::windowLook()
 
     // A long entry is cut off at the right edge, on one row like the others,
     // and the user selects one row at a time.
-    QVERIFY(m_form->List1()
-                    .addFile(writeFile(u"long.txt"_s, QByteArray(3000, 'w') + "\r\nb\r\n"))
+    QVERIFY(FilesRead::addFile(m_form->List1(),
+                               writeFile(u"long.txt"_s, QByteArray(3000, 'w') + "\r\nb\r\n"))
                     .ok());
     QListView *list = m_form->findChild<QListView *>(u"List1"_s);
     QApplication::processEvents();
@@ -158,7 +158,7 @@ void tst_Form1::entryRows()
     QFETCH(QString, shown);
     QFETCH(QString, toolTip);
 
-    QVERIFY(m_form->List1().addFile(writeFile(u"list.txt"_s, entry + "\r\na\r\n")).ok());
+    QVERIFY(FilesRead::addFile(m_form->List1(), writeFile(u"list.txt"_s, entry + "\r\na\r\n")).ok());
     QCOMPARE(m_form->List1().entries().Item(1), entry);
     QListView *list = m_form->findChild<QListView *>(u"List1"_s);
     const QModelIndex row = list->model()->index(1, 0);

@@ -3,12 +3,15 @@
 #include "form2.h"
 #include "mainwindowfixture.h"
 #include "shownwindow.h"
+#include "statuspanels.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -83,18 +86,39 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
 {
     // As when Open is run from the keyboard: the bar has the focus.
     m_form->menuBar()->setFocus();
+    const QString path = writeFile(u"list.txt"_s, "b\r\na\r\n");
+    // The file is held up, as on a slow disk, until the marker goes.
+    const QString marker = writeFile(u"held"_s, {});
+    const bool held = qEnvironmentVariable("LD_PRELOAD").contains(u"heldread"_s);
+    qputenv("LEXIVORN_HOLD_FILE", QFile::encodeName(path));
+    qputenv("LEXIVORN_HOLD_WHILE", QFile::encodeName(marker));
+    const auto unhold = qScopeGuard([] { qunsetenv("LEXIVORN_HOLD_FILE"); });
     PaintCounter counter;
     counter.windowName = u"Form2"_s;
     qApp->installEventFilter(&counter);
-    open(writeFile(u"list.txt"_s, "b\r\na\r\n"));
-    qApp->removeEventFilter(&counter);
-    // The file is read on this thread once Open has put up the progress
-    // window: it is painted before that, not left blank while a big file is
-    // read.
+    m_host->openNames.enqueue(path);
+    m_form->mnuOpen_Click();
+    // The progress window is painted as Open puts it up, not left blank.
     QVERIFY(counter.paints > 0);
     QVERIFY(m_form->isHidden());
     QPointer<Form2> progress = shownWindow<Form2>();
     QVERIFY(progress);
+    if (held) {
+        // The file is read on another thread: the windows go on meanwhile,
+        // and the progress window plays only once the list is in order.
+        counter.paints = 0;
+        progress->update();
+        QTRY_VERIFY(counter.paints > 0);
+        QVERIFY(m_form->List1().isAddingFiles());
+        QCOMPARE(progress->ProgressValue(), 0);
+        progress->Timer1_Timer();
+        QCOMPARE(progress->ProgressValue(), 0);
+        QCOMPARE(m_form->StatusBar1().panelText(2), QString());
+    }
+    QVERIFY(QFile::remove(marker));
+    waitUntilRead();
+    qApp->removeEventFilter(&counter);
+    QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
     QCOMPARE(m_host->messages().size(), 0);
 
     // Its ticks finish the sequence: the main window is back with the list
@@ -195,6 +219,7 @@ void tst_Form1Sequence::filesFromOutside()
     for (qsizetype sequence = 0; sequence < titles.count(u"Finished"_s); ++sequence) {
         Form2 *progress = nullptr;
         QTRY_VERIFY((progress = shownWindow<Form2>()));
+        waitUntilRead();
         if (sequence == 0 && !later.isEmpty())
             arrive(later);
         const QWidgetList windows = QApplication::topLevelWidgets();
@@ -207,6 +232,7 @@ void tst_Form1Sequence::filesFromOutside()
             progress->Timer1_Timer();
         QTRY_VERIFY(!shownWindow<Form2>());
     }
+    waitUntilRead();
 
     QStringList shownTitles;
     for (const HostCall &message : m_host->messages())
@@ -245,6 +271,7 @@ void tst_Form1Sequence::droppedUrls()
     dropOnWindow(&data);
     if (refusal.isEmpty()) {
         QVERIFY(shownWindow<Form2>());
+        waitUntilRead();
         QCOMPARE(shownEntries(), QStringList{u"listed"_s});
         QCOMPARE(m_host->messages().size(), 0);
         return;
