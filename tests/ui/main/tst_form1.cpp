@@ -145,6 +145,9 @@ void tst_Form1::entryRows_data()
     QTest::newRow("bidirectional controls drawn as marks, nothing reordered")
             << QByteArray("c \u202Etxt.exe\u202C \u2067x y\u2069")
             << u"c ‹RLO›txt.exe‹PDF› ‹RLI›x y‹PDI›"_s << QString();
+    QTest::newRow("invisible direction marks drawn as marks")
+            << QByteArray("account \u200F1111 2222\u200F \u200Ex\u061Cy")
+            << u"account ‹RLM›1111 2222‹RLM› ‹LRM›x‹ALM›y"_s << QString();
     QTest::newRow("right-to-left text as written")
             << QByteArray("שלום עולם") << u"שלום עולם"_s << QString();
     QTest::newRow("cut-off entry readable in its tooltip")

@@ -6,7 +6,9 @@
 #include "statuspanels.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
@@ -176,6 +178,18 @@ void tst_Form1Sequence::filesFromOutside_data()
     QTest::newRow("a missing file among named files")
             << QStringList{u"one.txt"_s, u"missing.txt"_s, u"two.txt"_s} << false << 0
             << QStringList{u"Error"_s};
+    // The save starts in the folder of the last file read.
+    QTest::newRow("files from two folders, the last one missing")
+            << QStringList{u"one.txt"_s, u"sub/two.txt"_s, u"missing.txt"_s} << false << 0
+            << QStringList{u"Error"_s};
+    QStringList eightMissing, nineMissing;
+    for (int i = 1; i <= 9; ++i)
+        (i <= 8 ? eightMissing : nineMissing).append(u"missing %1.txt"_s.arg(i));
+    nineMissing = eightMissing + nineMissing;
+    QTest::newRow("eight missing files, all named")
+            << eightMissing << false << 0 << QStringList{u"Error"_s};
+    QTest::newRow("nine missing files, the ninth counted")
+            << nineMissing << false << 0 << QStringList{u"Error"_s};
     QTest::newRow("two files dropped are one Open") << two << true << 0 << QStringList{finished};
     QTest::newRow("a drop while an Open plays waits")
             << two << true << 1 << QStringList{finished, finished};
@@ -193,10 +207,14 @@ void tst_Form1Sequence::filesFromOutside()
 
     QStringList paths;
     QStringList entries;
+    QString lastFolderRead;
     for (const QString &name : names) {
         paths.append(m_dir->filePath(name));
         if (name.startsWith(u"missing"))
             continue;
+        if (name.contains(u'/'))
+            QVERIFY(QDir(m_dir->path()).mkpath(QFileInfo(name).path()));
+        lastFolderRead = QFileInfo(paths.last()).path();
         const QString entry = name.chopped(4); // without ".txt"
         writeFile(name, entry.toUtf8() + "\r\n");
         entries.append(entry);
@@ -238,11 +256,25 @@ void tst_Form1Sequence::filesFromOutside()
     for (const HostCall &message : m_host->messages())
         shownTitles.append(message.title);
     QCOMPARE(shownTitles, titles);
-    if (titles.first() == u"Error"_s)
-        QVERIFY(m_host->messages().first().prompt.contains(paths[1]));
+    if (titles.first() == u"Error"_s) {
+        const QString prompt = m_host->messages().first().prompt;
+        qsizetype missing = 0;
+        for (const QString &path : paths) {
+            if (!QFileInfo(path).fileName().startsWith(u"missing"))
+                continue;
+            // The first eight are named, the rest only counted.
+            QCOMPARE(prompt.contains(path), ++missing <= 8);
+        }
+        QCOMPARE(prompt.contains(u"more."_s), missing > 8);
+    }
     QCOMPARE(shownEntries(), entries);
     QVERIFY(m_form->isVisible());
     QVERIFY(!shownWindow<Form2>());
+    if (!lastFolderRead.isEmpty()) {
+        m_host->saveNames.enqueue(QString());
+        m_form->mnuSave_Click();
+        QCOMPARE(m_host->calls.last().settings.Directory, lastFolderRead);
+    }
 }
 
 // Names in dropped file URLs: only files of this computer are opened, and
