@@ -94,7 +94,10 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
     const bool held = qEnvironmentVariable("LD_PRELOAD").contains(u"heldread"_s);
     qputenv("LEXIVORN_HOLD_FILE", QFile::encodeName(path));
     qputenv("LEXIVORN_HOLD_WHILE", QFile::encodeName(marker));
-    const auto unhold = qScopeGuard([] { qunsetenv("LEXIVORN_HOLD_FILE"); });
+    const auto unhold = qScopeGuard([&marker] {
+        QFile::remove(marker);
+        qunsetenv("LEXIVORN_HOLD_FILE");
+    });
     PaintCounter counter;
     counter.windowName = u"Form2"_s;
     qApp->installEventFilter(&counter);
