@@ -11,6 +11,7 @@
 #include "hostui.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QListView>
 
@@ -61,6 +62,12 @@ int main(int argc, char *argv[])
     ScriptedHostUi host(QFile::decodeName(argv[1]));
     Form1 form1(host);
     form1.mnuOpen_Click();
+    // The file is read on a thread of its own; the probe goes on once it is
+    // in the list.
+    QEventLoop reading;
+    QObject::connect(&form1.List1(), &EntryListModel::filesAdded, &reading, &QEventLoop::quit);
+    if (form1.List1().isAddingFiles())
+        reading.exec();
     if (host.messages > 0 || form1.List1().rowCount() == 0)
         return 1;
     for (QWidget *window : QApplication::topLevelWidgets()) {

@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +71,50 @@ void closeEmptyIconColumn(QMessageBox *box)
     grid->removeWidget(text);
     grid->addWidget(text, row, 0, rowSpan, column + columnSpan);
 }
+
+// A message box as tall as its text, but never taller than the screen: a
+// long text, such as the names and reasons of many files that failed,
+// would push the buttons off the screen. Such a text scrolls instead.
+class ScreenSizedMessageBox final : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        // QMessageBox fixes its size as it is shown, before it is on the
+        // screen, and so is this fitted before anything is drawn.
+        QMessageBox::showEvent(event);
+        scrollTextPastScreen();
+    }
+
+private:
+    void scrollTextPastScreen()
+    {
+        const QScreen *shownOn = screen();
+        auto *grid = qobject_cast<QGridLayout *>(layout());
+        QLabel *text = findChild<QLabel *>(u"qt_msgbox_label"_s);
+        if (!shownOn || !grid || !text || grid->indexOf(text) < 0)
+            return;
+        // The title bar and frame are not known until the box is on the
+        // screen; a tenth of the screen leaves room for them.
+        const int room = shownOn->availableGeometry().height() * 9 / 10;
+        if (height() <= room)
+            return;
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(grid->indexOf(text), &row, &column, &rowSpan, &columnSpan);
+        grid->removeWidget(text);
+        auto *scroller = new QScrollArea(this);
+        scroller->setObjectName(u"messageScroller"_s);
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setWidgetResizable(true);
+        scroller->setWidget(text);
+        grid->addWidget(scroller, row, column, rowSpan, columnSpan);
+        const int scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        setFixedSize(width() + scrollBarWidth, room);
+    }
+};
 
 MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
 {
@@ -175,7 +221,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
 {
     const bool yesNo = style == MessageStyle::YesNo;
 
-    QPointer<QMessageBox> box = new QMessageBox(dialogParent());
+    QPointer<QMessageBox> box = new ScreenSizedMessageBox(dialogParent());
     box->setObjectName(QStringLiteral("messageBox"));
     box->setWindowModality(Qt::ApplicationModal);
     keepWindowNormal(box);

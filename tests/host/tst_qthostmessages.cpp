@@ -135,6 +135,12 @@ void tst_QtHostMessages::messageText_data()
     QTest::newRow("markup shown as written")
             << QStringLiteral("<b>C:\\a&b.txt</b> <br>") << QStringLiteral("<i>Error</i>")
             << QStringLiteral("<b>C:\\a&b.txt</b> <br>");
+    QString manyLines;
+    for (int line = 1; line <= 200; ++line)
+        manyLines += u"/home/user/lists/list %1.txt: the file could not be read.\r\n"_s.arg(line);
+    QTest::newRow("text taller than the screen scrolls")
+            << manyLines << QStringLiteral("Error")
+            << QString(manyLines).replace(u"\r\n"_s, u"\n"_s);
     QTest::newRow("non-ASCII text and empty title")
             << u"Bücherliste – “fertig”"_s << QString() << u"Bücherliste – “fertig”"_s;
 }
@@ -154,6 +160,12 @@ void tst_QtHostMessages::messageText()
         seenTitle = modal->windowTitle();
         seenText = label->text();
         seenFormat = label->textFormat();
+        // However long the text, the box and its button stay on the screen.
+        const QRect screen = modal->screen()->availableGeometry();
+        QVERIFY(modal->height() <= screen.height());
+        const auto *ok = qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Ok);
+        QVERIFY(ok->isVisible());
+        QVERIFY(ok->mapTo(modal, ok->rect().bottomRight()).y() < modal->height());
         QTest::keyClick(modal, Qt::Key_Escape);
     });
     m_host.ShowMessage(prompt, MessageStyle::Information, title);

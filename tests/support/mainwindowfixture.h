@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakehostui.h"
+#include "filesread.h"
 #include "form1.h"
 #include "testfiles.h"
 
@@ -39,11 +40,15 @@ protected:
         return m_dir->writeFile(name, bytes);
     }
 
+    // Opens a file and waits until it has been read.
     void open(const QString &path)
     {
         m_host->openNames.enqueue(path);
         m_form->mnuOpen_Click();
+        waitUntilRead();
     }
+
+    void waitUntilRead() { QVERIFY(FilesRead::waitUntilRead(m_form->List1())); }
 
     QStringList shownEntries() const
     {

@@ -2,6 +2,7 @@
 
 #include "entrylistmodel.h"
 #include "fakehostui.h"
+#include "filesread.h"
 #include "form1.h"
 #include "form2.h"
 #include "shownwindow.h"
@@ -19,7 +20,7 @@ using namespace Qt::StringLiterals;
 inline const QString SavePrompt =
         u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s;
 
-// The state an Open leaves behind: the main window hidden with its list, and
+// The state an Open leaves behind once its file is read: the main window hidden with its list, and
 // its progress window showing with the timer stopped, so the test drives
 // the ticks. What the Open asked of the host is forgotten.
 struct ProgressRun
@@ -34,7 +35,7 @@ struct ProgressRun
         host.openNames.enqueue(dir.writeFile(u"input.txt"_s, listFile));
         form1.mnuOpen_Click();
         form2 = shownWindow<Form2>();
-        if (!form2 || !host.messages().isEmpty())
+        if (!FilesRead::waitUntilRead(form1.List1()) || !form2 || !host.messages().isEmpty())
             qFatal("the Open did not put up the progress window");
         timer()->stop();
         host.calls.clear();

@@ -3,7 +3,10 @@
 #include "entrylist/entrytext.h"
 #include "shownentry.h"
 
+#include <QThread>
+
 #include <algorithm>
+#include <new>
 
 using listfile::FileResult;
 
@@ -29,9 +32,43 @@ QString shownText(const QByteArray &entry)
 
 } // namespace
 
+// What a read takes to its thread and brings back. The list it builds holds
+// the entries there were before, then the files' lines: the shown list is
+// never touched from another thread, and takes its place at once.
+struct EntryListModel::FilesRead
+{
+    QStringList fileNames;
+    QList<QByteArray> entriesBefore;
+    std::unique_ptr<core::EntryList> list;
+    QList<FileResult> failures;
+
+    void run()
+    {
+        try {
+            list = std::make_unique<core::EntryList>();
+            // In list order, so equal entries keep the order they came in.
+            [[maybe_unused]] const bool added = list->Add(entriesBefore);
+        } catch (const std::bad_alloc &) {
+            list.reset();
+            failures = {FileResult::failure(
+                    fileNames.size() == 1 ? fileNames.first() : QString(),
+                    tr("There is not enough memory for this file. The list is as it was."))};
+            return;
+        }
+        failures = listfile::ReadListFiles(fileNames, *list);
+    }
+};
+
 EntryListModel::EntryListModel(QObject *parent)
     : QAbstractListModel(parent)
 { }
+
+EntryListModel::~EntryListModel()
+{
+    // The read holds only its own data; it is left to end, not stopped.
+    if (m_reading)
+        m_reading->wait();
+}
 
 core::EntryList &EntryListModel::list() const
 {
@@ -45,32 +82,48 @@ const core::EntryList &EntryListModel::entries() const
     return list();
 }
 
-listfile::FileResult EntryListModel::addFile(const QString &fileName)
+void EntryListModel::addFiles(const QStringList &fileNames)
 {
-    const QList<FileResult> failures = addFiles({fileName});
-    return failures.isEmpty() ? FileResult::success() : failures.first();
+    Q_ASSERT(!m_reading);
+    auto read = std::make_shared<FilesRead>();
+    read->fileNames = fileNames;
+    if (m_entries) {
+        read->entriesBefore.reserve(m_entries->Count());
+        for (qint16 i = 0; i < m_entries->Count(); ++i)
+            read->entriesBefore.append(m_entries->Item(i));
+    }
+    m_reading = QThread::create([read] { read->run(); });
+    m_reading->setParent(this);
+    connect(m_reading, &QThread::finished, this, [this, read] { takeFilesRead(*read); });
+    m_reading->start();
 }
 
-QList<listfile::FileResult> EntryListModel::addFiles(const QStringList &fileNames)
+void EntryListModel::takeFilesRead(FilesRead &read)
 {
-    // Lines land in their ordered places all over the list, so the view is
-    // told once that everything changed rather than once per line.
-    beginResetModel();
-    const QList<FileResult> failures = listfile::ReadListFiles(fileNames, list());
-    m_shownLongEntries.clear();
-    endResetModel();
-    const auto failed = [&failures](const QString &fileName) {
-        return std::any_of(failures.begin(), failures.end(), [&](const FileResult &failure) {
-            return failure.isListFull() || failure.fileName() == fileName;
-        });
-    };
-    for (auto name = fileNames.crbegin(); name != fileNames.crend(); ++name) {
-        if (!failed(*name)) {
-            m_lastFileRead = *name;
-            break;
+    // Told of its end from the thread itself, which may not have quite left.
+    m_reading->deleteLater();
+    m_reading = nullptr;
+    if (read.list) {
+        // Lines land in their ordered places all over the list, so the view
+        // is told once that everything changed rather than once per line.
+        beginResetModel();
+        m_entries = std::move(read.list);
+        m_shownLongEntries.clear();
+        endResetModel();
+        const auto failed = [&read](const QString &fileName) {
+            return std::any_of(read.failures.begin(), read.failures.end(),
+                               [&](const FileResult &failure) {
+                                   return failure.isListFull() || failure.fileName() == fileName;
+                               });
+        };
+        for (auto name = read.fileNames.crbegin(); name != read.fileNames.crend(); ++name) {
+            if (!failed(*name)) {
+                m_lastFileRead = *name;
+                break;
+            }
         }
     }
-    return failures;
+    emit filesAdded(read.failures);
 }
 
 int EntryListModel::rowCount(const QModelIndex &parent) const

@@ -9,6 +9,8 @@
 #include "listfile/listfile.h"
 #include "menubarlook.h"
 #include "module1.h"
+#include "shownentry.h"
+#include "shownfilename.h"
 #include "statuspanels.h"
 #include "taskbarstate.h"
 #include "twips.h"
@@ -16,18 +18,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QListView>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 
 #include <utility>
 
 using namespace Qt::StringLiterals;
 using listfile::FileResult;
-
-namespace { } // namespace
 
 Form1::Form1(HostUi &host, QWidget *parent)
     // A tool window, because desktops give that type no taskbar button,
@@ -75,7 +73,7 @@ void Form1::createList()
     m_list = new EntryListModel(this);
     m_listView = new QListView(client);
     m_listView->setObjectName(u"List1"_s);
-    m_listView->setAccessibleName(u"Entries"_s);
+    m_listView->setAccessibleName(tr("Entries"));
     m_listView->setModel(m_list);
     m_listView->setUniformItemSizes(true);
     m_listView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,6 +87,7 @@ void Form1::createList()
     m_listView->setGeometry(twipsToPixelsX(this, 120), twipsToPixelsY(this, 120),
                             twipsToPixelsX(this, 7695), twipsToPixelsY(this, 4890));
     setCentralWidget(client);
+    connect(m_list, &EntryListModel::filesAdded, this, &Form1::filesRead);
 }
 
 void Form1::createStatusBar()
@@ -111,13 +110,13 @@ void Form1::createMenuBar()
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, command);
     };
-    addItem(u"mnuOpen"_s, u"Open"_s, &Form1::mnuOpen_Click);
+    addItem(u"mnuOpen"_s, tr("Open"), &Form1::mnuOpen_Click);
     addBarSeparator(bar, u"mnuBar2"_s);
-    addItem(u"mnuSave"_s, u"Save"_s, &Form1::mnuSave_Click);
+    addItem(u"mnuSave"_s, tr("Save"), &Form1::mnuSave_Click);
     addBarSeparator(bar, u"mnuBar3"_s);
-    addItem(u"mnuExit"_s, u"Exit"_s, &Form1::mnuExit_Click);
+    addItem(u"mnuExit"_s, tr("Exit"), &Form1::mnuExit_Click);
     addBarSeparator(bar, u"mnuBar"_s);
-    addItem(u"mnuAbout"_s, u"About"_s, &Form1::mnuAbout_Click);
+    addItem(u"mnuAbout"_s, tr("About"), &Form1::mnuAbout_Click);
     // A command run from the keyboard leaves the focus on the bar, with no
     // item selected, once its box has closed; the list takes it back, as it
     // does after a click.
@@ -140,44 +139,50 @@ void Form1::reportFileError(const QString &what, const listfile::FileResult &res
 {
     // A file refused for want of room in the list was read, but not added.
     const QString headline = result.isListFull()
-            ? (result.fileName().isEmpty() ? u"Could not add the files"_s
-                                           : u"Could not add the file"_s)
+            ? (result.fileName().isEmpty() ? tr("Could not add the files")
+                                           : tr("Could not add the file"))
             : what;
     QString text = headline;
     if (!result.fileName().isEmpty())
-        text += u"\r\n"_s % QDir::toNativeSeparators(result.fileName());
-    text += u"\r\n\r\n"_s % result.reason();
-    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
+        text += u"\r\n"_s % shownFileName(result.fileName());
+    text += u"\r\n\r\n"_s % markedForDisplay(result.reason());
+    m_host.ShowMessage(text, MessageStyle::Warning, tr("Error"));
 }
 
 void Form1::reportFileErrors(const QList<FileResult> &failures)
 {
     if (failures.size() == 1)
-        return reportFileError(u"Could not read the file"_s, failures.first());
-    // A box taller than the screen would hide its own button.
+        return reportFileError(tr("Could not read the file"), failures.first());
+    // Past this many, the files are only counted: the box stays short
+    // enough to read.
     constexpr qsizetype namedAtMost = 8;
-    QString text = u"Could not read %1 of the files"_s.arg(failures.size());
+    QString text = tr("Could not read %1 of the files").arg(failures.size());
     for (const FileResult &failure : failures.first(qMin(failures.size(), namedAtMost))) {
         text += u"\r\n\r\n"_s;
         if (!failure.fileName().isEmpty())
-            text += QDir::toNativeSeparators(failure.fileName()) % u"\r\n"_s;
-        text += failure.reason();
+            text += shownFileName(failure.fileName()) % u"\r\n"_s;
+        text += markedForDisplay(failure.reason());
     }
     if (failures.size() > namedAtMost)
-        text += u"\r\n\r\nand %1 more."_s.arg(failures.size() - namedAtMost);
-    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
+        text += u"\r\n\r\n"_s % tr("and %1 more.").arg(failures.size() - namedAtMost);
+    m_host.ShowMessage(text, MessageStyle::Warning, tr("Error"));
 }
 
 void Form1::mnuOpen_Click()
 {
     FileDialogSettings &settings = m_openDialog.Settings();
-    settings.Filter = u"Text Files (*.txt)|*.txt|"_s;
+    settings.Filter = tr("Text Files (*.txt)|*.txt|");
     m_openDialog.ShowOpen();
     const QString fileName = m_openDialog.ChosenName();
     // A cancelled dialog ends the command: nothing is read again and the
     // window stays as it was.
-    if (!fileName.isEmpty())
-        openBatch({fileName}, {});
+    if (fileName.isEmpty())
+        return;
+    // Chosen while files are still being read (the progress window was
+    // closed early), the file waits for them.
+    if (m_opening)
+        return openFiles({fileName});
+    openBatch({fileName}, {});
 }
 
 void Form1::openFiles(const QStringList &fileNames, const QList<FileResult> &refused)
@@ -194,29 +199,42 @@ void Form1::openWaitingFiles()
     openBatch(std::exchange(m_waitingFiles, {}), std::exchange(m_waitingRefusals, {}));
 }
 
-// The Open command from the moment its files are named; `failures` holds
-// those refused before.
-void Form1::openBatch(const QStringList &fileNames, QList<FileResult> failures)
+// The Open command from the moment its files are named; `refused` holds
+// those refused before. The files are read on a thread of their own, and
+// filesRead() goes on from there.
+void Form1::openBatch(const QStringList &fileNames, const QList<FileResult> &refused)
 {
-    const QScopedValueRollback opening(m_opening, true);
-    if (!fileNames.isEmpty()) {
-        hide();
-        showProgressWindow();
-        failures += m_list->addFiles(fileNames);
-        // Lines read before a failure stay in the list, so the count is
-        // shown either way.
-        m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
-    }
-    if (failures.isEmpty())
-        return;
+    m_opening = true;
+    m_refusedFiles = refused;
+    if (fileNames.isEmpty())
+        return endOpen({});
+    hide();
+    showProgressWindow();
+    m_list->addFiles(fileNames);
+}
 
-    // A file that was not read is never reported as sorted: the progress
-    // window goes, this window comes back and says why. The files that were
-    // read are in the list.
+void Form1::filesRead(const QList<FileResult> &failures)
+{
+    // Lines read before a failure stay in the list, so the count is shown
+    // either way.
+    m_statusBar->setPanelText(2, QString::number(m_list->entries().Count()));
     if (m_form2)
-        m_form2->close();
-    show();
-    reportFileErrors(failures);
+        m_form2->holdTicks(false);
+    endOpen(failures);
+}
+
+void Form1::endOpen(const QList<FileResult> &failures)
+{
+    const QList<FileResult> all = std::exchange(m_refusedFiles, {}) + failures;
+    if (!all.isEmpty()) {
+        // A file that was not read is never reported as sorted: the progress
+        // window goes, this window comes back and says why. The files that
+        // were read are in the list.
+        if (m_form2)
+            m_form2->close();
+        show();
+        reportFileErrors(all);
+    }
     m_opening = false;
     openWaitingFiles();
 }
@@ -228,24 +246,26 @@ void Form1::showProgressWindow()
         connect(m_form2, &Form2::mainWindowWanted, this, &Form1::showMainWindow);
         connect(m_form2, &Form2::saveWanted, this, [this, form2 = m_form2] {
             if (const QString chosen = saveListAs(); !chosen.isEmpty() && form2)
-                form2->SavePath = chosen;
+                form2->setSavePath(chosen);
         });
         // Forgotten as it unloads, so that the next Open loads a fresh one;
         // its end is the end of the Open sequence.
         connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
         connect(m_form2, &Form2::unloading, this, &Form1::openWaitingFiles, Qt::QueuedConnection);
     }
+    // It plays once the files are in the list.
+    m_form2->holdTicks(true);
     m_form2->showPainted();
 }
 
 void Form1::mnuSave_Click()
 {
     if (m_list->entries().Count() == 0) {
-        m_host.ShowMessage(u"There's nothing to save!"_s, MessageStyle::OkOnly, u"Error"_s);
+        m_host.ShowMessage(tr("There's nothing to save!"), MessageStyle::OkOnly, tr("Error"));
         return;
     }
     if (const QString chosen = saveListAs(); !chosen.isEmpty())
-        SavePath = chosen;
+        m_savePath = chosen;
 }
 
 void Form1::showMainWindow()
@@ -268,9 +288,10 @@ QString Form1::saveListAs()
         return {};
     const listfile::FileResult result = listfile::WriteListFile(fileName, m_list->entries());
     if (result.ok())
-        m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+        m_host.ShowMessage(tr("File was saved successfully!"), MessageStyle::OkOnly,
+                           tr("Finished"));
     else
-        reportFileError(u"Could not save the file"_s, result);
+        reportFileError(tr("Could not save the file"), result);
     return fileName;
 }
 
@@ -284,9 +305,9 @@ void Form1::mnuExit_Click()
 void Form1::mnuAbout_Click()
 {
     const QString blankLine = u"\r\n\r\n"_s;
-    const QString text = u"Lexivorn v1.0 alphabetizes your text lists."_s % blankLine
-            % u"Written by the Lexivorn developers."_s % blankLine
-            % u"Report bugs to:  bugs@lexivorn.example.org"_s % blankLine % AppInfo::RightsNotice
+    const QString text = tr("Lexivorn v1.0 alphabetizes your text lists.") % blankLine
+            % tr("Written by the Lexivorn developers.") % blankLine
+            % tr("Report bugs to:  bugs@lexivorn.example.org") % blankLine % AppInfo::RightsNotice
             % blankLine;
-    m_host.ShowMessage(text, MessageStyle::Information, u"About "_s % AppInfo::DisplayName);
+    m_host.ShowMessage(text, MessageStyle::Information, tr("About %1").arg(AppInfo::DisplayName));
 }

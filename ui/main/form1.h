@@ -18,6 +18,8 @@ class StatusPanels;
 class Form1 final : public QMainWindow
 {
     Q_OBJECT
+    // The name of the file last chosen for a save from this window.
+    Q_PROPERTY(QString SavePath READ SavePath)
 
 public:
     explicit Form1(HostUi &host, QWidget *parent = nullptr);
@@ -26,7 +28,7 @@ public:
     EntryListModel &List1() { return *m_list; }
     StatusPanels &StatusBar1() { return *m_statusBar; }
 
-    QString SavePath;
+    QString SavePath() const { return m_savePath; }
 
     // Files that arrive together, from the command line or a drop, are one
     // Open: read one after another into the list, then one progress
@@ -53,7 +55,10 @@ private:
     void createStatusBar();
     void createMenuBar();
     void setFixedClientSize();
-    void openBatch(const QStringList &fileNames, QList<listfile::FileResult> failures);
+    void openBatch(const QStringList &fileNames, const QList<listfile::FileResult> &refused);
+    void filesRead(const QList<listfile::FileResult> &failures);
+    // The end of an Open: the files that failed are told.
+    void endOpen(const QList<listfile::FileResult> &failures);
     void openWaitingFiles();
     void showProgressWindow();
     // An "Error" message naming the file and the reason.
@@ -70,7 +75,10 @@ private:
     QPointer<Form2> m_form2;
     QStringList m_waitingFiles;
     QList<listfile::FileResult> m_waitingRefusals;
-    // Set while a file is read and its failure told, so that a waiting file
-    // cannot start from inside that.
+    // Those refused as the Open under way began, told with its failures.
+    QList<listfile::FileResult> m_refusedFiles;
+    // Set while files are read and their failures told, so that no other
+    // Open starts meanwhile.
     bool m_opening = false;
+    QString m_savePath;
 };

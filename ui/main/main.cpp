@@ -1,5 +1,6 @@
 #include "appinfo.h"
 #include "commandline.h"
+#include "entrylistmodel.h"
 #include "form1.h"
 #include "platformchoice.h"
 #include "qthostui.h"
@@ -9,6 +10,8 @@
 #include <QProcessEnvironment>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -36,5 +39,14 @@ int main(int argc, char *argv[])
     Form1 form1(host);
     form1.show();
     form1.openFiles(commandLine.files);
-    return app.exec();
+    const int status = app.exec();
+    // Exit ends the program at once. A file still being read cannot be
+    // stopped part-way, and waiting for it could take minutes: the program
+    // ends here instead, and the system closes the file. Nothing is being
+    // written: saves run on this thread, and are over by now.
+    if (form1.List1().isAddingFiles()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -26,6 +26,14 @@ QStringView markFor(char16_t character)
         return u"‹LS›";
     case u'\u2029':
         return u"‹PS›";
+    // The invisible direction marks, which reorder the numbers around them
+    // as the controls above do.
+    case u'\u200E':
+        return u"‹LRM›";
+    case u'\u200F':
+        return u"‹RLM›";
+    case u'\u061C':
+        return u"‹ALM›";
     case u'\u202A':
         return u"‹LRE›";
     case u'\u202B':

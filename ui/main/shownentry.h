@@ -4,9 +4,9 @@
 
 // What a row shows of an entry: the entry's text on one line, with the
 // characters that would break the line or reorder what a person reads drawn
-// as visible marks: LF as ¶, the rarer line ends and the explicit
-// bidirectional embeddings, overrides and isolates as their abbreviations
-// (‹CR›, ‹RLO›, ‹PDF›, ...). Right-to-left text without such
+// as visible marks: LF as ¶, the rarer line ends, the invisible direction
+// marks and the explicit bidirectional embeddings, overrides and isolates
+// as their abbreviations (‹CR›, ‹RLM›, ‹RLO›, ‹PDF›, ...). Right-to-left text without such
 // controls is left as it is, so it still shapes and orders as written. Only
 // the shown text changes; the entry's bytes never do.
 QString markedForDisplay(QString text);

@@ -17,15 +17,15 @@ namespace {
 struct PanelLayout
 {
     int widthTwips;
-    const char16_t *accessibleName; // what the panel shows, for screen readers
-    const char16_t *toolTip;
+    const char *accessibleName; // what the panel shows, for screen readers
+    const char *toolTip;
 };
 
 constexpr PanelLayout Panels[4] = {
-        {3000, u"Rights notice", nullptr}, // the tooltip repeats the notice itself
-        {1990, u"Entry count", u"How many entries in the current list"},
-        {1440, u"Current time", u"Current time"},
-        {1440, u"Current date", u"Current date"},
+        {3000, QT_TR_NOOP("Rights notice"), nullptr}, // the tooltip repeats the notice itself
+        {1990, QT_TR_NOOP("Entry count"), QT_TR_NOOP("How many entries in the current list")},
+        {1440, QT_TR_NOOP("Current time"), QT_TR_NOOP("Current time")},
+        {1440, QT_TR_NOOP("Current date"), QT_TR_NOOP("Current date")},
 };
 
 // The gap between two panels, in pixels.
@@ -46,7 +46,7 @@ StatusPanels::StatusPanels(QWidget *parent)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(twipsToPixelsX(this, Panels[i].widthTwips));
         if (Panels[i].toolTip)
-            label->setToolTip(QString::fromUtf16(Panels[i].toolTip));
+            label->setToolTip(tr(Panels[i].toolTip));
         m_panels[i] = label;
         setPanelText(i + 1, QString());
     }
@@ -66,7 +66,7 @@ void StatusPanels::setPanelText(int panel, const QString &text)
     label->setText(text);
     // Screen readers read the name instead of the text, so the name carries
     // both: "Entry count: 6".
-    const QString what = QString::fromUtf16(Panels[panel - 1].accessibleName);
+    const QString what = tr(Panels[panel - 1].accessibleName);
     label->setAccessibleName(text.isEmpty() ? what : what % u": "_s % text);
 }
 
@@ -85,12 +85,14 @@ void StatusPanels::resizeEvent(QResizeEvent *event)
     }
 }
 
+namespace {
+
 // The locale's short time format without seconds: the clock shows hours and
 // minutes, and some short formats (the C locale's among them) carry seconds,
 // which a clock refreshed once a minute would show wrong. Each run of "s"
 // goes with the one separator before it. Done by hand: a regular expression
 // compiled for this alone costs more than the rest of the status bar.
-static QString minutesTimeFormat(const QLocale &locale)
+QString minutesTimeFormat(const QLocale &locale)
 {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
     QString kept;
@@ -108,7 +110,7 @@ static QString minutesTimeFormat(const QLocale &locale)
 // The locale's short date format with the year in four digits ("7/12/2005"
 // under U.S. English): some locales shorten the year to two, which says
 // neither the century nor, in day-first orders, which number is the year.
-static QString fourDigitYearDateFormat(const QLocale &locale)
+QString fourDigitYearDateFormat(const QLocale &locale)
 {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     QString widened;
@@ -122,6 +124,8 @@ static QString fourDigitYearDateFormat(const QLocale &locale)
     }
     return widened;
 }
+
+} // namespace
 
 void StatusPanels::refreshClock()
 {

@@ -48,7 +48,7 @@ Form2::Form2(HostUi &host, QWidget *parent)
     }();
     Q_UNUSED(factoryInstalled);
     setObjectName(u"Form2"_s);
-    setAccessibleName(u"Progress"_s);
+    setAccessibleName(tr("Progress"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(formFont());
 
@@ -82,12 +82,12 @@ Form2::Form2(HostUi &host, QWidget *parent)
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
-    m_progressBar->setAccessibleName(u"Sorting progress"_s);
+    m_progressBar->setAccessibleName(tr("Sorting progress"));
     // The window's one stop for the keyboard, so that a screen reader
     // reaching the window reads the bar and the status with it.
     m_progressBar->setFocusPolicy(Qt::TabFocus);
     m_label->setBuddy(m_progressBar);
-    setStatusText(u"Sorting text..."_s);
+    setStatusText(tr("Sorting text..."));
 
     setFixedSize(twipsToPixelsX(this, 4470), twipsToPixelsY(this, 870));
     centreOnScreen(this);
@@ -114,6 +114,15 @@ void Form2::showPainted()
     repaint();
 }
 
+void Form2::holdTicks(bool held)
+{
+    m_held = held;
+    if (held)
+        m_timer->stop();
+    else if (m_stage == Stage::Playing)
+        m_timer->start();
+}
+
 int Form2::ProgressValue() const
 {
     return m_progressBar->value();
@@ -121,6 +130,8 @@ int Form2::ProgressValue() const
 
 void Form2::Timer1_Timer()
 {
+    if (m_held)
+        return;
     const int value = ProgressValue() + 2;
     m_progressBar->setValue(value);
     switch (value) {
@@ -129,13 +140,13 @@ void Form2::Timer1_Timer()
     case 50:
     case 70:
     case 90:
-        setStatusText(u"Sorting text..."_s);
+        setStatusText(tr("Sorting text..."));
         break;
     case 20:
     case 40:
     case 60:
     case 80:
-        setStatusText(u"Please wait..."_s);
+        setStatusText(tr("Please wait..."));
         break;
     case 100:
         finish();
@@ -151,9 +162,9 @@ void Form2::finish()
     m_timer->stop();
     emit mainWindowWanted();
     hide();
-    const MessageReply answer =
-            m_host.ShowMessage(u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s,
-                               MessageStyle::YesNo, u"Finished"_s);
+    const MessageReply answer = m_host.ShowMessage(
+            tr("Text was sorted successfully.\r\n\r\n   Would you like to save?"),
+            MessageStyle::YesNo, tr("Finished"));
     if (answer == MessageReply::Yes)
         mnuSave_Click();
     m_stage = Stage::Unloading;

@@ -16,16 +16,22 @@ class QTimer;
 class Form2 final : public QWidget
 {
     Q_OBJECT
+    // The name chosen in the prompted save.
+    Q_PROPERTY(QString SavePath READ SavePath WRITE setSavePath)
 
 public:
     explicit Form2(HostUi &host, QWidget *parent = nullptr);
 
-    QString SavePath;
+    QString SavePath() const { return m_savePath; }
+    void setSavePath(const QString &savePath) { m_savePath = savePath; }
 
-    // Shows the window and paints it before returning: the Open command
-    // reads its file right after, on this same thread, and a large file
-    // would otherwise leave a blank frame on the screen until it is read.
+    // Shows the window and paints it before returning, so that it is never
+    // a blank frame on the screen, however busy the program is right after.
     void showPainted();
+    // While held, as while the Open still reads its files, the window shows
+    // and repaints but does not tick: the sequence plays once the list is
+    // in order.
+    void holdTicks(bool held);
 
     int ProgressValue() const;
     // One timer tick; the timer calls it every 120 ms while enabled.
@@ -59,4 +65,6 @@ private:
     QPushButton *m_saveButton = nullptr;
     QTimer *m_timer = nullptr;
     Stage m_stage = Stage::Playing;
+    bool m_held = false;
+    QString m_savePath;
 };

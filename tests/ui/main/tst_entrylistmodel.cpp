@@ -1,4 +1,5 @@
 #include "entrylistmodel.h"
+#include "filesread.h"
 #include "testfiles.h"
 
 #include <QAbstractItemModelTester>
@@ -52,12 +53,13 @@ void tst_EntryListModel::addFileShowsEntriesInOrder()
     EntryListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-    QVERIFY(model.addFile(m_dir->writeFile(u"first.txt"_s, "pear\r\napple\r\nfig\r\n")).ok());
+    QVERIFY(FilesRead::addFile(model, m_dir->writeFile(u"first.txt"_s, "pear\r\napple\r\nfig\r\n"))
+                    .ok());
     QCOMPARE(shownRows(model), (QStringList{u"apple"_s, u"fig"_s, u"pear"_s}));
 
     // A second file merges into the same list; bytes that are not UTF-8 show
     // as Windows-1252.
-    QVERIFY(model.addFile(m_dir->writeFile(u"second.txt"_s, "caf\xe9\r\nbanana")).ok());
+    QVERIFY(FilesRead::addFile(model, m_dir->writeFile(u"second.txt"_s, "caf\xe9\r\nbanana")).ok());
     QCOMPARE(shownRows(model),
              (QStringList{u"apple"_s, u"banana"_s, u"café"_s, u"fig"_s, u"pear"_s}));
     QCOMPARE(model.data(model.index(0, 0), Qt::EditRole), QVariant());
@@ -81,7 +83,7 @@ void tst_EntryListModel::viewIsToldOncePerFile()
     EntryListModel model;
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
-    QVERIFY(model.addFile(m_dir->writeFile(u"list.txt"_s, contents)).ok());
+    QVERIFY(FilesRead::addFile(model, m_dir->writeFile(u"list.txt"_s, contents)).ok());
     QCOMPARE(resets.size(), 1);
     QCOMPARE(inserts.size(), 0);
     QCOMPARE(model.rowCount(), rows);
@@ -91,7 +93,7 @@ void tst_EntryListModel::veryLongEntryIsCutForDisplay()
 {
     EntryListModel model;
     const QByteArray line = "x" + QByteArray(1'000'000, 'y');
-    QVERIFY(model.addFile(m_dir->writeFile(u"long.txt"_s, line)).ok());
+    QVERIFY(FilesRead::addFile(model, m_dir->writeFile(u"long.txt"_s, line)).ok());
     QCOMPARE(model.rowCount(), 1);
     // The entry itself is kept whole; only what is shown is cut.
     QCOMPARE(model.entries().Item(0), line);
@@ -101,7 +103,9 @@ void tst_EntryListModel::veryLongEntryIsCutForDisplay()
     QVERIFY(shown.size() < 10'000);
 
     // Another long entry takes its row.
-    QVERIFY(model.addFile(m_dir->writeFile(u"before.txt"_s, "a" + QByteArray(100'000, 'b'))).ok());
+    QVERIFY(FilesRead::addFile(model,
+                               m_dir->writeFile(u"before.txt"_s, "a" + QByteArray(100'000, 'b')))
+                    .ok());
     QVERIFY(model.data(model.index(0, 0)).toString().startsWith(u"abbb"_s));
     QCOMPARE(model.data(model.index(1, 0)).toString(), shown);
 }

@@ -104,16 +104,23 @@ void tst_Form1Open::unreadableFile_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("contents"); // none: the name is not created as a file
     QTest::addColumn<bool>("cutShort"); // by another program while it is read
+    QTest::addColumn<QString>("shownName"); // how the name ends in the box; empty: as the path
 
-    QTest::newRow("missing file") << u"missing.txt"_s << QByteArray() << false;
-    QTest::newRow("directory") << u"folder.txt"_s << QByteArray() << false;
+    QTest::newRow("missing file") << u"missing.txt"_s << QByteArray() << false << QString();
+    QTest::newRow("directory") << u"folder.txt"_s << QByteArray() << false << QString();
     QTest::newRow("UTF-16 text") << u"wide.txt"_s
                                  << QByteArray("\xff\xfe"
                                                "a\0\r\0\n\0",
                                                8)
-                                 << false;
+                                 << false << QString();
     QTest::newRow("file cut short while read")
-            << u"cut.txt"_s << "line\r\n"_ba.repeated(100'000) << true;
+            << u"cut.txt"_s << "line\r\n"_ba.repeated(100'000) << true << QString();
+    // A name can neither add lines of its own to the box nor read backwards.
+    QTest::newRow("name with line ends and a direction override")
+            << u"x\r\nText was sorted successfully.\u202Etxt.exe"_s << QByteArray() << false
+            << u"x‹CR›¶Text was sorted successfully.‹RLO›txt.exe"_s;
+    QTest::newRow("long name cut in the middle")
+            << QString(300, u'n') + u"\u202E.txt"_s << QByteArray() << false << u"nnnnn‹RLO›.txt"_s;
 }
 
 void tst_Form1Open::unreadableFile()
@@ -121,6 +128,7 @@ void tst_Form1Open::unreadableFile()
     QFETCH(QString, name);
     QFETCH(QByteArray, contents);
     QFETCH(bool, cutShort);
+    QFETCH(QString, shownName);
     if (cutShort && !qEnvironmentVariable("LD_PRELOAD").contains(u"cutshort"_s))
         QSKIP("needs lexivorn_cutshort preloaded, as CTest runs this test");
 
@@ -150,9 +158,18 @@ void tst_Form1Open::unreadableFile()
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().style, MessageStyle::Warning);
     QCOMPARE(messages.first().title, u"Error"_s);
-    const QString start = u"Could not read the file\r\n"_s + path + u"\r\n\r\n"_s;
-    QVERIFY2(messages.first().prompt.startsWith(start), qPrintable(messages.first().prompt));
-    QVERIFY(messages.first().prompt.size() > start.size()); // and says why
+    const QStringList lines = messages.first().prompt.split(u"\r\n"_s);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], u"Could not read the file"_s);
+    if (shownName.isEmpty()) {
+        QCOMPARE(lines[1], path);
+    } else {
+        QVERIFY2(lines[1].endsWith(shownName), qPrintable(lines[1]));
+        QVERIFY2(lines[1].startsWith(m_dir->path().left(4)), qPrintable(lines[1]));
+        QVERIFY2(lines[1].size() <= 100, qPrintable(lines[1]));
+    }
+    QCOMPARE(lines[2], QString());
+    QVERIFY(!lines[3].isEmpty()); // says why
     QVERIFY(shownDuringMessage);
     QVERIFY(m_form->isVisible());
     QVERIFY(!shownWindow<Form2>());

@@ -65,7 +65,7 @@ void tst_Form1Save::cancelledSaveWritesNothing()
     // It starts in the folder of the list just read.
     QCOMPARE(call.settings.Directory, m_dir->path());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries), filesBefore);
-    QCOMPARE(m_form->SavePath, QString());
+    QCOMPARE(m_form->SavePath(), QString());
 }
 
 void tst_Form1Save::failedSave_data()
@@ -112,7 +112,7 @@ void tst_Form1Save::save()
     m_host->saveNames.enqueue(path);
     action(u"mnuSave"_s)->trigger();
 
-    QCOMPARE(m_form->SavePath, path);
+    QCOMPARE(m_form->SavePath(), path);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("apple\r\nfig\r\npear\r\n"));

@@ -187,6 +187,7 @@ void tst_Form2::nextOpenLoadsFreshWindow()
         form1.mnuOpen_Click();
         const QPointer<Form2> form2 = shownWindow<Form2>();
         QVERIFY(form2);
+        QVERIFY(FilesRead::waitUntilRead(form1.List1()));
         auto *const timer = form2->findChild<QTimer *>(u"Timer1"_s);
         QVERIFY(timer->isActive());
         QCOMPARE(form2->ProgressValue(), 0);
