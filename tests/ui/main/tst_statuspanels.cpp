@@ -102,8 +102,10 @@ void tst_StatusPanels::clockShowsShortTimeAndDate_data()
     QTest::addColumn<QString>("time");
     QTest::addColumn<QString>("date");
 
+    // The C locale's month is a word in Qt 6.4 and 6.8 ("7 Dec 2026"), a
+    // number in Qt 6.11 ("7 12 2026").
     QTest::newRow("C: seconds left out")
-            << QLocale::c() << u"^\\d\\d:\\d\\d$"_s << u"^\\d{1,2} \\w{3} \\d{4}$"_s;
+            << QLocale::c() << u"^\\d\\d:\\d\\d$"_s << u"^\\d{1,2} (\\w{3}|\\d{1,2}) \\d{4}$"_s;
     // \h: newer locale data puts a narrow no-break space before AM and PM.
     QTest::newRow("en_US: 12-hour clock")
             << QLocale(QLocale::English, QLocale::UnitedStates) << u"^\\d{1,2}:\\d\\d\\h[AP]M$"_s
