@@ -1,4 +1,5 @@
 #include "entryitems.h"
+#include "entrykey.h"
 #include "entrylist/entrylist.h"
 #include "entrylist/entrytext.h"
 
@@ -177,9 +178,7 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     const collation::CollationKeyMaker keys(chosen);
     std::vector<std::pair<QByteArray, QByteArray>> keyed;
     for (const QByteArray &entry : std::as_const(added)) {
-        QByteArray key;
-        keys.appendEntryKey(entry, key);
-        keyed.emplace_back(key, entry);
+        keyed.emplace_back(wholeEntryKey(keys, entry), entry);
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
