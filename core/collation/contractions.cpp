@@ -18,11 +18,12 @@
 #include <new>
 #include <string_view>
 
-#include "rootcontractions.inc"
-
 namespace collation {
 
 namespace {
+
+// The build's list of the root collation's strings.
+#include "rootcontractions.inc"
 
 using SetPointer = std::unique_ptr<USet, decltype(&uset_close)>;
 
