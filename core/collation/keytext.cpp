@@ -202,7 +202,11 @@ void KeyText::put(const Piece &piece)
     if (piece.leadingClass != 0 && piece.leadingClass < m_previousClass)
         m_units += combiningGraphemeJoiner;
     const std::u16string_view units(piece.utf16, piece.utf16Size);
-    if (piece.has(Piece::Continues) && m_collation.joinsLower(m_units, units)) {
+    const Piece *following = piece.has(Piece::Continues) ? m_reader->peek() : nullptr;
+    const std::u16string_view followingUnits = following
+            ? std::u16string_view(following->utf16, following->utf16Size)
+            : std::u16string_view();
+    if (piece.has(Piece::Continues) && m_collation.joinsLower(m_units, units, followingUnits)) {
         m_waitingMark = &piece;
         m_nextSegmentAt = lastLetterAt(m_units);
         m_released = qsizetype(m_units.size());

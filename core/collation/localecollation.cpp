@@ -171,7 +171,8 @@ bool LocaleCollation::appendSortKeyStart(UCharIterator &iterator, qsizetype coun
     return size < wanted;
 }
 
-bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view mark) const
+bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view mark,
+                                 std::u16string_view following) const
 {
     if (mark.empty() || lastCodePoints(mark, 1).size() != mark.size()
         || !(U_GET_GC_MASK(UChar32(lastCodePoint(mark))) & U_GC_M_MASK))
@@ -180,6 +181,10 @@ bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view m
     const std::u16string tail(lastCodePoints(text, 12));
     const std::u16string joined = tail + std::u16string(mark);
     if (compare(m_collator, joined, tail) >= 0)
+        return false;
+    // Where the mark begins a contraction with the letter that follows
+    // (Tamil க், then ஷ, is the letter க்ஷ), that letter is what it joins.
+    if (!following.empty() && compare(m_collator, joined + std::u16string(following), tail) >= 0)
         return false;
     const std::u16string seen = composed(tail);
     return composed(joined).compare(0, seen.size(), seen) == 0;
@@ -200,37 +205,60 @@ void LocaleCollation::reverseLastMarks(std::u16string &text) const
     // Most texts end in a letter that has no accent.
     if (u_getCombiningClass(letter) != 0 || (trailing == 0 && letter < 0xC0))
         return;
-    // The letter's own marks, when it decomposes into one letter and marks.
+    // The letter's own marks, when it decomposes into letters and marks:
+    // canonically, or else as the compatibility form it weighs as, up to
+    // case (ǆ is d and ž, whose caron counts as an accent of the letter).
     UErrorCode status = U_ZERO_ERROR;
-    UChar decomposed[16];
+    UChar decomposed[32];
     int32_t decomposedSize = unorm2_getDecomposition(unorm2_getNFDInstance(&status), letter,
-                                                     decomposed, 16, &status);
-    UChar32 base = letter;
-    std::u16string marks;
-    if (U_SUCCESS(status) && decomposedSize > 0) {
-        int32_t at = 0;
-        U16_NEXT(decomposed, at, decomposedSize, base);
-        marks.assign(reinterpret_cast<const char16_t *>(decomposed) + at,
-                     size_t(decomposedSize - at));
-        for (int32_t i = at; i < decomposedSize;) {
-            UChar32 c;
-            U16_NEXT(decomposed, i, decomposedSize, c);
-            if (u_getCombiningClass(c) == 0)
-                return; // Hangul, which decomposes into letters
-        }
+                                                     decomposed, 32, &status);
+    if (U_SUCCESS(status) && decomposedSize <= 0) {
+        decomposedSize = unorm2_getDecomposition(unorm2_getNFKDInstance(&status), letter,
+                                                 decomposed, 32, &status);
     }
+    const std::u16string_view decomposition(
+            reinterpret_cast<const char16_t *>(decomposed),
+            size_t(U_SUCCESS(status) ? qMax(decomposedSize, 0) : 0));
+    int32_t baseSize = 0;
+    for (int32_t at = 0; at < int32_t(decomposition.size());) {
+        UChar32 c;
+        U16_NEXT(decomposition.data(), at, int32_t(decomposition.size()), c);
+        if (u_getCombiningClass(c) != 0)
+            break;
+        baseSize = at;
+    }
+    std::u16string marks(decomposition.substr(size_t(baseSize)));
+    for (int32_t i = 0; i < int32_t(marks.size());) {
+        UChar32 c;
+        U16_NEXT(marks.data(), i, int32_t(marks.size()), c);
+        if (u_getCombiningClass(c) == 0)
+            return; // Hangul, which decomposes into letters
+    }
+    std::u16string reversed(decomposition.substr(0, size_t(baseSize)));
     int32_t at = letterAt;
     U16_FWD_1(text.data(), at, int32_t(text.size()));
+    if (reversed.empty())
+        reversed.assign(text, size_t(letterAt), size_t(at - letterAt));
     marks.append(text, size_t(at));
     if (lastCodePoints(marks, 2).size() == lastCodePoints(marks, 1).size())
         return; // one mark or none
-    text.resize(size_t(letterAt));
-    appendCodePoint(text, char32_t(base));
     for (auto end = int32_t(marks.size()); end > 0;) {
         UChar32 c;
         U16_PREV(marks.data(), 0, end, c);
-        appendCodePoint(text, char32_t(c));
+        appendCodePoint(reversed, char32_t(c));
     }
+    // A mark written apart from the letter it joins into a contraction no
+    // longer joins it, and the letter would weigh as another: then the
+    // marks stay as written.
+    QByteArray asWritten;
+    appendSortKey(std::u16string_view(text).substr(size_t(letterAt)), asWritten);
+    QByteArray asReversed;
+    appendSortKey(reversed, asReversed);
+    if (asWritten.first(qMax(asWritten.indexOf('\x01'), 0))
+        != asReversed.first(qMax(asReversed.indexOf('\x01'), 0)))
+        return;
+    text.resize(size_t(letterAt));
+    text += reversed;
 }
 
 std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)

@@ -53,11 +53,12 @@ public:
     // Whether the locale compares accents from the end of a text, as
     // Canadian French does.
     bool backwardSecondaries() const { return m_backwardSecondaries; }
-    // Whether `mark`, written after `text`, would join a letter of it into
-    // one that sorts before `text` alone, though no composed letter is
-    // formed: Vietnamese ơ with a circumflex, Persian ی with a hamza above,
-    // a Khmer consonant with a robat.
-    bool joinsLower(std::u16string_view text, std::u16string_view mark) const;
+    // Whether `mark`, written after `text` and before `following`, would
+    // join a letter of it into one that sorts before `text` alone, though no
+    // composed letter is formed: Vietnamese ơ with a circumflex, Persian ی
+    // with a hamza above, a Khmer consonant with a robat.
+    bool joinsLower(std::u16string_view text, std::u16string_view mark,
+                    std::u16string_view following) const;
     // Writes the marks after the last letter of `text` in reverse, its own
     // included, so that with backward secondaries they count in the order
     // written, and a mark added after a mark extends the key.

@@ -3,6 +3,7 @@
 #include "entrycodepoints.h"
 #include "piecetable.h"
 
+#include <optional>
 #include <utility>
 
 namespace collation {
@@ -20,6 +21,22 @@ public:
 
     // The next piece, or null at the end.
     const Piece *next()
+    {
+        if (m_peeked)
+            return std::exchange(m_peeked, std::nullopt).value();
+        return read();
+    }
+
+    // The piece next() gives next, without moving on.
+    const Piece *peek()
+    {
+        if (!m_peeked)
+            m_peeked = read();
+        return *m_peeked;
+    }
+
+private:
+    const Piece *read()
     {
         if (m_following)
             return std::exchange(m_following, nullptr);
@@ -41,11 +58,11 @@ public:
         return std::exchange(m_capitalI, nullptr);
     }
 
-private:
     EntryCodePoints m_source;
     PieceTable &m_pieces;
     const Piece *m_capitalI = nullptr; // waiting for what follows it
     const Piece *m_following = nullptr; // read after it
+    std::optional<const Piece *> m_peeked;
 };
 
 } // namespace collation
