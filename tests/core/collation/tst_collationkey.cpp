@@ -73,6 +73,8 @@ void tst_CollationKey::orderRules_data()
              Order::Before},
             {"prefix: a mark that composes nothing", u"ab"_s, u"ab\u0301"_s, Order::Before},
             {"prefix: lone Thai leading vowel", u"\u0E40"_s, u"\u0E40\u0E01"_s, Order::Before},
+            {"prefix: the noncharacter U+FFFE", u"\u0434\uFFFE"_s, u"\u0434\uFFFE\u4E00"_s,
+             Order::Before},
             {"prefix: dz with caron, then a circumflex", u"\u01C6"_s, u"\u01C6\u0302"_s,
              Order::Before},
             {"prefix: yeh with hamza and a circumflex, then b", u"\u0626\u0302"_s,
