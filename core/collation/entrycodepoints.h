@@ -24,6 +24,8 @@ public:
     { }
 
     qsizetype byteCount() const { return m_bytes.size(); }
+    EntryEncoding encoding() const { return m_encoding; }
+    QByteArrayView bytes() const { return m_bytes; }
     bool atEnd() const { return m_at == m_bytes.size(); }
     void rewind() { m_at = 0; }
 
@@ -42,6 +44,14 @@ public:
         UChar32 c;
         U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_bytes.data()), m_at, c);
         return char32_t(c);
+    }
+
+    // The next bytes, at most `most` of them, of an entry that is ASCII.
+    QByteArrayView nextAscii(qsizetype most)
+    {
+        const QByteArrayView bytes = m_bytes.sliced(m_at, qMin(most, m_bytes.size() - m_at));
+        m_at += bytes.size();
+        return bytes;
     }
 
 private:

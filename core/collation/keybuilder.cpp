@@ -39,9 +39,9 @@ namespace collation {
 
 namespace {
 
-// An entry this short gets its whole key at once: it costs little more than
-// a start.
-constexpr qsizetype shortEntry = 32;
+// A folding longer than this is measured before it is written, rather than
+// given room for the longest folding of every code point.
+constexpr qsizetype measuredFolding = 32 * 1024;
 
 } // namespace
 
@@ -69,9 +69,10 @@ bool KeyBuilder::appendStart(const EntryCodePoints &source, QByteArray &keys, qs
     // A key may need more than `size` bytes of the sort key to show whether
     // it sorts below a space.
     const qsizetype wanted = std::max(size, limit.size());
-    // ICU makes at most this much of a key at a time; more is the whole key.
-    const bool whole = source.byteCount() <= shortEntry
-            || start + wanted >= std::numeric_limits<int32_t>::max();
+    // Even for a short entry, the start of a key costs ICU less than the
+    // whole key, and most starts differ. ICU makes at most this much of a
+    // key at a time; more is the whole key.
+    const bool whole = start + wanted >= std::numeric_limits<int32_t>::max();
     m_text->reset(source);
     const bool weighed = appendWeights(keys, whole ? -1 : start + wanted, whole);
     m_text->shrink();
@@ -121,6 +122,15 @@ bool KeyBuilder::appendWeights(QByteArray &keys, qsizetype until, bool whole)
 bool KeyBuilder::appendFolded(const EntryCodePoints &source, QByteArray &keys, qsizetype until)
 {
     const qsizetype start = keys.size();
+    if (source.encoding() == EntryEncoding::Ascii && !m_pieces.turkic()) {
+        // ASCII folds to lower case, byte for byte.
+        const qsizetype size = until < 0 ? source.byteCount()
+                                         : qMin(source.byteCount(), qMax(until - start, 0) + 1);
+        keys.resize(start + size);
+        std::transform(source.bytes().begin(), source.bytes().begin() + size, keys.begin() + start,
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; });
+        return size == source.byteCount();
+    }
     // Room for a whole piece after the last: every code point folds to at
     // least one byte and at most sizeof(Piece::utf8). A long text's whole
     // folding is measured first rather than given that much room.
@@ -128,7 +138,7 @@ bool KeyBuilder::appendFolded(const EntryCodePoints &source, QByteArray &keys, q
     qsizetype most = source.byteCount() * room;
     if (until >= 0) {
         most = std::min(most, std::max<qsizetype>(until - start, 0) + 1 + room);
-    } else if (source.byteCount() > shortEntry * 1024) {
+    } else if (source.byteCount() > measuredFolding) {
         most = room;
         PieceReader measure(source, m_pieces);
         while (const Piece *piece = measure.next())

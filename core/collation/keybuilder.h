@@ -26,9 +26,9 @@ public:
     // False under C and POSIX, where a key is the folded text alone.
     bool collates() const { return bool(m_collation); }
     // Appends the whole key of an entry and returns true when it is no
-    // longer than `size` bytes, or when the entry is short; else appends the
-    // key's first `size` bytes and returns false, having read no more of
-    // the entry than they take.
+    // longer than `size` bytes; else appends the key's first `size` bytes
+    // and returns false, having read no more of the entry than they take.
+    // Under C the whole key may be longer than `size`.
     bool appendStart(const EntryCodePoints &source, QByteArray &keys, qsizetype size);
 
 private:

@@ -14,6 +14,10 @@ namespace {
 
 constexpr char16_t combiningGraphemeJoiner = u'\u034F';
 
+// ASCII is made this many units at a time, about what the start of a key
+// takes.
+constexpr qsizetype runSize = 64;
+
 // Where the last letter of `text` begins: its last code point that is no
 // combining mark, or 0.
 qsizetype lastLetterAt(std::u16string_view text)
@@ -92,8 +96,9 @@ struct KeyTextIteration
     static UChar32 next(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        return keyText.available(iterator->index) ? keyText.m_units[size_t(iterator->index++)]
-                                                  : U_SENTINEL;
+        if (iterator->index < keyText.m_released || keyText.available(iterator->index))
+            return keyText.m_units[size_t(iterator->index++)];
+        return U_SENTINEL;
     }
 
     static UChar32 previous(UCharIterator *iterator)
@@ -121,6 +126,9 @@ void KeyText::reset(const EntryCodePoints &source)
     EntryCodePoints first = source;
     m_beginsWithAlnum = !first.atEnd() && m_pieces[first.next()].has(Piece::Alnum);
     m_reader.emplace(source, m_pieces);
+    m_ascii.reset();
+    if (source.encoding() == EntryEncoding::Ascii && !m_pieces.turkic())
+        m_ascii = source;
     m_state = State::Making;
     m_units.clear();
     m_released = 0;
@@ -184,6 +192,20 @@ bool KeyText::available(qsizetype index)
 
 void KeyText::makeMore()
 {
+    // ASCII has no marks: nothing to keep apart, nothing a mark could join.
+    if (m_ascii) {
+        if (m_ascii->atEnd()) {
+            finish();
+            return;
+        }
+        const QByteArrayView run = m_ascii->nextAscii(runSize);
+        const size_t size = m_units.size();
+        m_units.resize(size + size_t(run.size()));
+        std::transform(run.begin(), run.end(), m_units.begin() + qsizetype(size),
+                       [](char c) { return char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
+        m_released = stableSize();
+        return;
+    }
     const qsizetype released = m_released;
     while (m_state == State::Making && m_released == released) {
         if (const Piece *piece = m_reader->next())

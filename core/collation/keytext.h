@@ -54,6 +54,8 @@ private:
     LocaleCollation &m_collation;
     PieceTable &m_pieces;
     std::optional<PieceReader> m_reader;
+    // An entry of ASCII, which folds to lower case, a run at a time.
+    std::optional<EntryCodePoints> m_ascii;
     State m_state = State::Ended;
     // The current segment's text; ICU reads the first m_released units,
     // which stay as they are.

@@ -31,9 +31,9 @@ public:
 
     // Appends the first `size` bytes of an entry's key, read as
     // entryEncoding() says, and returns false; or its whole key and returns
-    // true, when the entry is short or the key no longer. Reads no more of a
-    // long entry than the bytes take, so that an order needs the rest of a
-    // key only where beginnings tie. `encoding` keeps entryEncoding(bytes)
+    // true, when that is no longer (under C, a few bytes longer at most).
+    // Reads no more of an entry than the bytes take, so that an order needs
+    // the rest of a key only where beginnings tie. `encoding` keeps entryEncoding(bytes)
     // once a call needed it, so that a long entry is read for it once;
     // empty at first. When it throws, `keys` may have grown: the caller
     // truncates it to its size before the call.
