@@ -14,9 +14,11 @@ namespace {
 
 constexpr char16_t combiningGraphemeJoiner = u'\u034F';
 
-// ASCII is made this many units at a time, about what the start of a key
-// takes.
-constexpr qsizetype runSize = 64;
+// The text is made this many code points at a time, about what the start
+// of a key takes.
+constexpr qsizetype runSize = 8;
+// ASCII costs less to make, and more of it at once.
+constexpr qsizetype asciiRunSize = 64;
 
 // Where the last letter of `text` begins: its last code point that is no
 // combining mark, or 0.
@@ -198,7 +200,7 @@ void KeyText::makeMore()
             finish();
             return;
         }
-        const QByteArrayView run = m_ascii->nextAscii(runSize);
+        const QByteArrayView run = m_ascii->nextAscii(asciiRunSize);
         const size_t size = m_units.size();
         m_units.resize(size + size_t(run.size()));
         std::transform(run.begin(), run.end(), m_units.begin() + qsizetype(size),
@@ -206,13 +208,24 @@ void KeyText::makeMore()
         m_released = stableSize();
         return;
     }
-    const qsizetype released = m_released;
-    while (m_state == State::Making && m_released == released) {
-        if (const Piece *piece = m_reader->next())
-            put(*piece);
-        else
+    // Letters that neither are marks nor continue a contraction need none of
+    // the rules: a run of them is made at once, and what else comes, one by
+    // one.
+    for (qsizetype made = 0; m_state == State::Making && made < runSize; ++made) {
+        const Piece *piece = m_reader->next();
+        if (!piece) {
             finish();
+            return;
+        }
+        if (piece->flags & (Piece::Mark | Piece::Continues) || piece->leadingClass != 0) {
+            put(*piece);
+            continue;
+        }
+        m_units.append(piece->utf16, piece->utf16Size);
+        m_previousClass = 0;
     }
+    if (m_state == State::Making)
+        m_released = std::max(m_released, stableSize());
 }
 
 void KeyText::put(const Piece &piece)

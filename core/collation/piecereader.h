@@ -38,6 +38,8 @@ public:
 private:
     const Piece *read()
     {
+        if (!m_pieces.turkic())
+            return m_source.atEnd() ? nullptr : &m_pieces[m_source.next()];
         if (m_following)
             return std::exchange(m_following, nullptr);
         while (!m_source.atEnd()) {
