@@ -45,6 +45,7 @@ private slots:
     void keepsBytesAndShowsText();
     void capacity();
     void outOfMemoryLeavesListAsItWas();
+    void keysPastTheirLimitLeaveListAsItWas();
 };
 
 // Entries are separated by '|' in the table.
@@ -259,6 +260,22 @@ void tst_EntryList::outOfMemoryLeavesListAsItWas()
     QCOMPARE(waitpid(child, &status, 0), child);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+// Keys held to a limit: two entries that only their ends tell apart need
+// more, so the batch is refused as if memory had run out.
+void tst_EntryList::keysPastTheirLimitLeaveListAsItWas()
+{
+    EntryList list(enUS);
+    QVERIFY(list.Add(QList<QByteArray>{"b", "d"}));
+    const QByteArray stem(4096, 'a');
+    const QList<QByteArray> batch = {"c", stem + 'b', stem + 'a'};
+    list.limitKeyBytes(1024);
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, list.Add(batch));
+    QCOMPARE(itemsOf(list), split("b|d"));
+    list.limitKeyBytes(-1);
+    QVERIFY(list.Add(batch));
+    QCOMPARE(itemsOf(list), (QList<QByteArray>{stem + 'a', stem + 'b', "b", "c", "d"}));
 }
 
 QTEST_APPLESS_MAIN(tst_EntryList)
