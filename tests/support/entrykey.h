@@ -5,14 +5,17 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <limits>
 #include <optional>
 
-// The whole key of an entry, to order entries by as the list must.
+// The whole key of an entry, to order entries by as the list must. Built
+// as the list builds it where starts tie: eight times as much each time,
+// until it is whole.
 inline QByteArray wholeEntryKey(const collation::CollationKeyMaker &keys, QByteArrayView bytes)
 {
-    QByteArray key;
     std::optional<collation::EntryEncoding> encoding;
-    keys.appendEntryKeyStart(bytes, std::numeric_limits<int32_t>::max(), key, encoding);
-    return key;
+    for (qsizetype size = 8;; size *= 8) {
+        QByteArray key;
+        if (keys.appendEntryKeyStart(bytes, size, key, encoding))
+            return key;
+    }
 }
