@@ -221,7 +221,10 @@ void KeyText::makeMore()
             put(*piece);
             continue;
         }
-        m_units.append(piece->utf16, piece->utf16Size);
+        if (piece->utf16Size == 1)
+            m_units.push_back(piece->utf16[0]);
+        else
+            m_units.append(piece->utf16, piece->utf16Size);
         m_previousClass = 0;
     }
     if (m_state == State::Making)
