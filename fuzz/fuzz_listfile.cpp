@@ -21,10 +21,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using collation::CollationKeyMaker;
+using collation::EntryEncoding;
 using core::EntryList;
 using listfile::FileResult;
 using listfile::ReadListFile;
@@ -133,7 +136,8 @@ QList<QByteArray> ordered(const CollationKeyMaker &keys, const QList<QByteArray>
     keyed.reserve(size_t(lines.size()));
     for (const QByteArray &line : lines) {
         QByteArray key;
-        keys.appendEntryKey(line, key);
+        std::optional<EntryEncoding> encoding;
+        keys.appendEntryKeyStart(line, std::numeric_limits<int32_t>::max(), key, encoding);
         keyed.emplace_back(key, line);
     }
     std::stable_sort(keyed.begin(), keyed.end(),

@@ -1,8 +1,8 @@
 #include "collation/collationkey.h"
 
 #include "collation/textencoding.h"
+#include "entrycodepoints.h"
 #include "keybuilder.h"
-#include "keysources.h"
 
 #include <QRegularExpression>
 
@@ -51,32 +51,6 @@ CollationKeyMaker::CollationKeyMaker(const QLocale &locale)
 
 CollationKeyMaker::~CollationKeyMaker() = default;
 
-void CollationKeyMaker::appendEntryKey(QByteArrayView bytes, QByteArray &keys) const
-{
-    switch (entryEncoding(bytes)) {
-    case EntryEncoding::Ascii:
-        if (!d->keys.collates()) {
-            appendLowerAscii(bytes, keys);
-            return;
-        }
-        d->keys.append(AsciiBytes{bytes}, keys);
-        return;
-    case EntryEncoding::Utf8:
-        d->keys.append(Utf8Bytes{bytes}, keys);
-        return;
-    case EntryEncoding::Windows1252:
-        d->keys.append(Windows1252Bytes{bytes, d->windows1252High}, keys);
-        return;
-    }
-}
-
-bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size,
-                                            QByteArray &keys) const
-{
-    std::optional<EntryEncoding> encoding;
-    return appendEntryKeyStart(bytes, size, keys, encoding);
-}
-
 bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys,
                                             std::optional<EntryEncoding> &encoding) const
 {
@@ -91,15 +65,7 @@ bool CollationKeyMaker::appendEntryKeyStart(QByteArrayView bytes, qsizetype size
     }
     if (!encoding)
         encoding = entryEncoding(bytes);
-    switch (*encoding) {
-    case EntryEncoding::Ascii:
-        return d->keys.appendStart(AsciiBytes{bytes}, keys, size);
-    case EntryEncoding::Utf8:
-        return d->keys.appendStart(Utf8Bytes{bytes}, keys, size);
-    case EntryEncoding::Windows1252:
-        return d->keys.appendStart(Windows1252Bytes{bytes, d->windows1252High}, keys, size);
-    }
-    return false;
+    return d->keys.appendStart(EntryCodePoints(bytes, *encoding, d->windows1252High), keys, size);
 }
 
 QLocale collationLocale()

@@ -18,11 +18,12 @@
 #include <new>
 #include <string_view>
 
-#include "rootcontractions.inc"
-
 namespace collation {
 
 namespace {
+
+// The build's list of the root collation's strings.
+#include "rootcontractions.inc"
 
 using SetPointer = std::unique_ptr<USet, decltype(&uset_close)>;
 
@@ -66,22 +67,19 @@ std::vector<std::u16string> stringsOf(const USet *set)
 
 } // namespace
 
-void Contractions::add(const std::vector<std::u16string> &strings, bool root,
-                       const UCollator *collator)
+void Contractions::add(const std::vector<std::u16string> &strings, const UCollator *collator)
 {
     for (const std::u16string &string : strings) {
         const auto size = int32_t(string.size());
-        bool ascii = false;
         for (int32_t at = 0; at < size;) {
             const bool first = at == 0;
             UChar32 c;
             U16_NEXT(string.data(), at, size, c);
-            (first ? starting : continuing).insert(char32_t(c));
-            ascii = ascii || c < 0x80;
+            if (!first)
+                continuing.insert(char32_t(c));
             if (at == size)
                 break;
             const std::u16string beginning = string.substr(0, size_t(at));
-            beginnings.insert(beginning);
             // A mark that joins a letter into a lower one either composes
             // with it, and then the text without it is not its beginning, or
             // is kept from joining (see LocaleCollation::joinsLower).
@@ -93,11 +91,6 @@ void Contractions::add(const std::vector<std::u16string> &strings, bool root,
                 continuation = string.substr(size_t(at));
             lowestEnds.insert(char32_t(c));
             longestBeginning = std::max(longestBeginning, codePointCount(beginning));
-        }
-        for (int32_t at = 0; root && ascii && at < size;) {
-            UChar32 c;
-            U16_NEXT(string.data(), at, size, c);
-            withAscii.insert(char32_t(c));
         }
     }
 }

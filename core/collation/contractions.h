@@ -14,24 +14,17 @@ namespace collation {
 // consonant, "l·" where the middle dot weighs less after l.
 struct Contractions
 {
-    // Code points that begin a string, and those that follow in one: the
-    // weights of the latter depend on what comes before them.
-    std::unordered_set<char32_t> starting;
+    // Code points that follow in a string: their weights depend on what
+    // comes before them.
     std::unordered_set<char32_t> continuing;
-    // Code points of root strings that have ASCII in them too.
-    std::unordered_set<char32_t> withAscii;
-    // Every proper beginning of every string.
-    std::unordered_set<std::u16string> beginnings;
     // Each beginning of a contraction whose lowest continuation sorts before
     // the beginning alone, with that continuation, and their last code points.
     std::unordered_map<std::u16string, std::u16string> lowest;
     std::unordered_set<char32_t> lowestEnds;
     int longestBeginning = 0;
 
-    // Adds the strings of a collator. Which strings ASCII takes part in is
-    // known from the tailoring alone, so the other code points of a root
-    // string that has ASCII in it are noted apart.
-    void add(const std::vector<std::u16string> &strings, bool root, const UCollator *collator);
+    // Adds the strings of a collator.
+    void add(const std::vector<std::u16string> &strings, const UCollator *collator);
 };
 
 // The tailoring's own strings, which ICU lists quickly.

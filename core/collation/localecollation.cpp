@@ -2,24 +2,60 @@
 
 #include "icu.h"
 
-#include "pieceweights.h"
-#include "sortkeywriter.h"
-
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/uiter.h>
+#include <unicode/unorm2.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <initializer_list>
+#include <limits>
 #include <new>
+#include <vector>
 
 namespace collation {
 
 namespace {
 
-bool isAscii(std::u16string_view text)
+char32_t lastCodePoint(std::u16string_view text)
 {
-    return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
+    auto at = int32_t(text.size());
+    UChar32 c;
+    U16_PREV(text.data(), 0, at, c);
+    return char32_t(c);
+}
+
+// The last `count` code points of `text`.
+std::u16string_view lastCodePoints(std::u16string_view text, int count)
+{
+    auto at = int32_t(text.size());
+    for (; count > 0 && at > 0; --count)
+        U16_BACK_1(text.data(), 0, at);
+    return text.substr(size_t(at));
+}
+
+// The NFC form of `text`: how a person sees it, with a letter and the marks
+// that compose it written as one.
+std::u16string composed(std::u16string_view text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2 *nfc = unorm2_getNFCInstance(&status);
+    std::u16string result(2 * text.size() + 4, u'\0');
+    const int32_t size = unorm2_normalize(
+            nfc, reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()),
+            reinterpret_cast<UChar *>(result.data()), int32_t(result.size()), &status);
+    if (U_FAILURE(status))
+        return std::u16string(text);
+    result.resize(size_t(size));
+    return result;
+}
+
+void appendCodePoint(std::u16string &text, char32_t c)
+{
+    char16_t units[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(units, length, UChar32(c));
+    text.append(units, size_t(length));
 }
 
 } // namespace
@@ -81,7 +117,7 @@ const Contractions &LocaleCollation::tailored()
 {
     if (!m_tailored) {
         auto contractions = std::make_unique<Contractions>();
-        contractions->add(tailoredStrings(m_collator), false, m_collator);
+        contractions->add(tailoredStrings(m_collator), m_collator);
         m_tailored = std::move(contractions);
     }
     return *m_tailored;
@@ -91,71 +127,10 @@ const Contractions &LocaleCollation::all()
 {
     if (!m_all) {
         auto contractions = std::make_unique<Contractions>(tailored());
-        contractions->add(rootStrings(), true, m_collator);
+        contractions->add(rootStrings(), m_collator);
         m_all = std::move(contractions);
     }
     return *m_all;
-}
-
-// The root collation has no string made of ASCII alone and none with two
-// ASCII code points in a row, so ASCII text meets only the tailoring's.
-void LocaleCollation::describe(Piece &piece, const Piece *first, const Piece *second)
-{
-    const std::u16string_view folded(piece.utf16, piece.utf16Size);
-    bool inner = false; // a contraction inside the folding itself
-    bool starts = false;
-    for (int32_t at = 0, size = int32_t(folded.size()); at < size;) {
-        const bool firstCodePoint = at == 0;
-        UChar32 c;
-        U16_NEXT(folded.data(), at, size, c);
-        const Contractions &contractions = knowing(char32_t(c));
-        const bool continues = contractions.continuing.count(char32_t(c));
-        const bool joins = contractions.withAscii.count(char32_t(c));
-        inner = inner || (continues && starts) || joins;
-        if (joins)
-            piece.flags |= Piece::Joins;
-        if (firstCodePoint && continues)
-            piece.flags |= Piece::Continues;
-        if (firstCodePoint && !continues && !joins && u_getCombiningClass(c) == 0)
-            piece.flags |= Piece::Boundary;
-        starts = contractions.starting.count(char32_t(c));
-        if (at == size && starts)
-            piece.flags |= Piece::Starts;
-        if (at == size && contractions.lowestEnds.count(char32_t(c)))
-            piece.flags |= Piece::Begins;
-    }
-    if (!inner && weigh(piece, folded, first, second))
-        piece.flags |= Piece::Simple;
-}
-
-bool LocaleCollation::weigh(Piece &piece, std::u16string_view text, const Piece *first,
-                            const Piece *second) const
-{
-    QByteArray sortKey;
-    appendSortKey(text, sortKey);
-    QByteArray twice;
-    appendSortKey(std::u16string(text) + std::u16string(text), twice);
-    return weighPiece(piece, sortKey, twice, first, second);
-}
-
-Piece LocaleCollation::pairOf(const Piece &first, const Piece &second)
-{
-    Piece pair;
-    pair.flags = Piece::Known;
-    const auto single = [](const Piece &piece) {
-        return piece.utf16Size == 1 || (piece.utf16Size == 2 && U16_IS_LEAD(piece.utf16[0]));
-    };
-    if (!single(first) || !single(second))
-        return pair;
-    std::u16string text(first.utf16, first.utf16Size);
-    text.append(second.utf16, second.utf16Size);
-    // Longer contractions that begin with the pair are left to ICU.
-    if ((isAscii(text) ? tailored() : all()).beginnings.count(text))
-        return pair;
-    if (!joinsLower(text.substr(0, first.utf16Size), text.substr(first.utf16Size))
-        && weigh(pair, text, &first, &second))
-        pair.flags |= Piece::Simple;
-    return pair;
 }
 
 void LocaleCollation::appendSortKey(std::u16string_view text, QByteArray &to) const
@@ -175,6 +150,151 @@ void LocaleCollation::appendSortKey(std::u16string_view text, QByteArray &to) co
         }
         capacity = size;
     }
+}
+
+bool LocaleCollation::appendSortKeyStart(UCharIterator &iterator, qsizetype count,
+                                         QByteArray &to) const
+{
+    const auto wanted = int32_t(qMin(count, qsizetype(std::numeric_limits<int32_t>::max())));
+    const qsizetype start = to.size();
+    to.resize(start + wanted);
+    // ICU reads the text from its start on every call, so a fresh state
+    // asks for the key's first bytes.
+    uint32_t state[2] = {0, 0};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t size =
+            ucol_nextSortKeyPart(m_collator, &iterator, state,
+                                 reinterpret_cast<uint8_t *>(to.data() + start), wanted, &status);
+    if (U_FAILURE(status))
+        throw std::bad_alloc(); // ICU could not build its buffers
+    to.truncate(start + size);
+    return size < wanted;
+}
+
+bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view mark,
+                                 std::u16string_view following) const
+{
+    if (mark.empty() || lastCodePoints(mark, 1).size() != mark.size()
+        || !(U_GET_GC_MASK(UChar32(lastCodePoint(mark))) & U_GC_M_MASK))
+        return false;
+    // A contraction's beginning and the marks it reaches over are short.
+    const std::u16string tail(lastCodePoints(text, 12));
+    const std::u16string joined = tail + std::u16string(mark);
+    if (compare(m_collator, joined, tail) >= 0)
+        return false;
+    // Where the mark begins a contraction with the letter that follows
+    // (Tamil க், then ஷ, is the letter க்ஷ), that letter is what it joins.
+    if (!following.empty() && compare(m_collator, joined + std::u16string(following), tail) >= 0)
+        return false;
+    const std::u16string seen = composed(tail);
+    return composed(joined).compare(0, seen.size(), seen) == 0;
+}
+
+void LocaleCollation::reverseLastMarks(std::u16string &text) const
+{
+    auto letterAt = int32_t(text.size());
+    UChar32 letter = 0;
+    int trailing = 0;
+    while (letterAt > 0) {
+        U16_PREV(text.data(), 0, letterAt, letter);
+        // Past the joiner that keeps marks out of order apart.
+        if (u_getCombiningClass(letter) == 0 && letter != 0x034F)
+            break;
+        ++trailing;
+    }
+    // Most texts end in a letter that has no accent.
+    if (u_getCombiningClass(letter) != 0 || (trailing == 0 && letter < 0xC0))
+        return;
+    // The letter's own marks, when it decomposes into letters and marks:
+    // canonically, or else as the compatibility form it weighs as, up to
+    // case (ǆ is d and ž, whose caron counts as an accent of the letter).
+    UErrorCode status = U_ZERO_ERROR;
+    UChar decomposed[32];
+    int32_t decomposedSize = unorm2_getDecomposition(unorm2_getNFDInstance(&status), letter,
+                                                     decomposed, 32, &status);
+    if (U_SUCCESS(status) && decomposedSize <= 0) {
+        decomposedSize = unorm2_getDecomposition(unorm2_getNFKDInstance(&status), letter,
+                                                 decomposed, 32, &status);
+    }
+    const std::u16string_view decomposition(
+            reinterpret_cast<const char16_t *>(decomposed),
+            size_t(U_SUCCESS(status) ? qMax(decomposedSize, 0) : 0));
+    int32_t baseSize = 0;
+    for (int32_t at = 0; at < int32_t(decomposition.size());) {
+        UChar32 c;
+        U16_NEXT(decomposition.data(), at, int32_t(decomposition.size()), c);
+        if (u_getCombiningClass(c) != 0)
+            break;
+        baseSize = at;
+    }
+    std::u16string marks(decomposition.substr(size_t(baseSize)));
+    for (int32_t i = 0; i < int32_t(marks.size());) {
+        UChar32 c;
+        U16_NEXT(marks.data(), i, int32_t(marks.size()), c);
+        if (u_getCombiningClass(c) == 0)
+            return; // Hangul, which decomposes into letters
+    }
+    std::u16string reversed(decomposition.substr(0, size_t(baseSize)));
+    int32_t at = letterAt;
+    U16_FWD_1(text.data(), at, int32_t(text.size()));
+    if (reversed.empty())
+        reversed.assign(text, size_t(letterAt), size_t(at - letterAt));
+    marks.append(text, size_t(at));
+    if (lastCodePoints(marks, 2).size() == lastCodePoints(marks, 1).size())
+        return; // one mark or none
+    for (auto end = int32_t(marks.size()); end > 0;) {
+        UChar32 c;
+        U16_PREV(marks.data(), 0, end, c);
+        appendCodePoint(reversed, char32_t(c));
+    }
+    // A mark written apart from the letter it joins into a contraction no
+    // longer joins it, and the letter would weigh as another: then the
+    // marks stay as written.
+    QByteArray asWritten;
+    appendSortKey(std::u16string_view(text).substr(size_t(letterAt)), asWritten);
+    QByteArray asReversed;
+    appendSortKey(reversed, asReversed);
+    if (asWritten.first(qMax(asWritten.indexOf('\x01'), 0))
+        != asReversed.first(qMax(asReversed.indexOf('\x01'), 0)))
+        return;
+    text.resize(size_t(letterAt));
+    text += reversed;
+}
+
+std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
+{
+    // The text may end in the beginning of a contraction, perhaps with
+    // combining marks after it that the contraction can skip.
+    std::u16string_view stem = text;
+    std::vector<std::u16string> candidates;
+    for (int marks = 0; marks <= 8 && !stem.empty(); ++marks) {
+        const char32_t last = lastCodePoint(stem);
+        const Contractions &contractions = knowing(last);
+        for (int length = 1;
+             contractions.lowestEnds.count(last) && length <= contractions.longestBeginning;
+             ++length) {
+            const std::u16string_view beginning = lastCodePoints(stem, length);
+            const auto found = contractions.lowest.find(std::u16string(beginning));
+            if (found != contractions.lowest.end())
+                candidates.push_back(found->second);
+            if (beginning.size() == stem.size())
+                break;
+        }
+        if (u_getCombiningClass(UChar32(last)) == 0)
+            break;
+        stem = stem.substr(0, stem.size() - lastCodePoints(stem, 1).size());
+    }
+    if (candidates.empty())
+        return {};
+
+    std::u16string lowest;
+    const std::u16string whole(text);
+    for (const std::u16string &candidate : candidates) {
+        if (compare(m_collator, whole + candidate, whole) < 0
+            && (lowest.empty() || compare(m_collator, whole + candidate, whole + lowest) < 0))
+            lowest = candidate;
+    }
+    return lowest;
 }
 
 } // namespace collation

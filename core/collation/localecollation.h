@@ -11,14 +11,16 @@
 #include <string_view>
 
 struct UCollator;
+struct UCharIterator;
 
 namespace collation {
 
-struct Piece;
-
 // A locale's collator, set up as keys need it: accents count, in the order
 // the locale reads them, case is left to the folding, spaces and punctuation
-// are not ignorable.
+// are not ignorable. Besides ICU's sort keys, it knows what the order rules
+// ask of a text's end: where it ends in the beginning of a contraction,
+// where a mark after it would join its last letter, and the order of its
+// last marks.
 class LocaleCollation
 {
 public:
@@ -28,32 +30,35 @@ public:
     LocaleCollation(const LocaleCollation &) = delete;
     LocaleCollation &operator=(const LocaleCollation &) = delete;
 
-    // Fills in the weights and the flags of a piece whose folding is set,
-    // but for Known, Alnum and Mark. A folding that decomposes into two
-    // code points may weigh as their pieces do, in one order or the other.
-    void describe(Piece &piece, const Piece *first, const Piece *second);
-    // The weights of two code points that stand together, the first of
-    // which Starts and the second Continues: Simple when they can be
-    // written without ICU, Apart when they weigh as they do alone.
-    Piece pairOf(const Piece &first, const Piece &second);
-
     // Appends the sort key of `text`, without its terminating zero byte.
     void appendSortKey(std::u16string_view text, QByteArray &to) const;
+    // Appends at most `count` bytes of the sort key of the text `iterator`
+    // reads, reading no more of it than they take; returns whether they are
+    // the whole key. The bytes are those of appendSortKey().
+    bool appendSortKeyStart(UCharIterator &iterator, qsizetype count, QByteArray &to) const;
+    // Every key of a text that begins with a space is below this.
+    QByteArrayView spaceLimit() const { return m_spaceLimit; }
+
+    // Whether a code point follows another in a contraction or context
+    // mapping, so that its weights depend on what comes before it.
+    bool continuesContraction(char32_t codePoint)
+    {
+        return knowing(codePoint).continuing.count(codePoint) != 0;
+    }
     // The end of a contraction that `text` ends in the beginning of, such
     // that `text` with it sorts lowest of all texts that begin with `text`,
     // when that is below `text` alone; else empty.
     std::u16string lowestContinuation(std::u16string_view text);
-    // Every key of a text that begins with a space is below this.
-    QByteArrayView spaceLimit() const { return m_spaceLimit; }
 
     // Whether the locale compares accents from the end of a text, as
     // Canadian French does.
     bool backwardSecondaries() const { return m_backwardSecondaries; }
-    // Whether `mark`, written after `text`, would join a letter of it into
-    // one that sorts before `text` alone, though no composed letter is
-    // formed: Vietnamese ơ with a circumflex, Persian ی with a hamza above,
-    // a Khmer consonant with a robat.
-    bool joinsLower(std::u16string_view text, std::u16string_view mark) const;
+    // Whether `mark`, written after `text` and before `following`, would
+    // join a letter of it into one that sorts before `text` alone, though no
+    // composed letter is formed: Vietnamese ơ with a circumflex, Persian ی
+    // with a hamza above, a Khmer consonant with a robat.
+    bool joinsLower(std::u16string_view text, std::u16string_view mark,
+                    std::u16string_view following) const;
     // Writes the marks after the last letter of `text` in reverse, its own
     // included, so that with backward secondaries they count in the order
     // written, and a mark added after a mark extends the key.
@@ -70,8 +75,6 @@ private:
     }
     const Contractions &tailored();
     const Contractions &all();
-    bool weigh(Piece &piece, std::u16string_view text, const Piece *first,
-               const Piece *second) const;
 
     UCollator *const m_collator;
     QByteArray m_spaceLimit;

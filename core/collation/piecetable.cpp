@@ -1,9 +1,10 @@
 #include "piecetable.h"
 
+#include "localecollation.h"
+
 #include <QStringView>
 
 #include <unicode/uchar.h>
-#include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
@@ -66,43 +67,13 @@ const Piece &PieceTable::compute(char32_t codePoint)
     piece.trailingClass = u_getCombiningClass(last);
     if (piece.trailingClass != 0)
         piece.flags |= Piece::Mark;
-    if (m_collation) {
-        // A folding that decomposes into two code points may weigh as they do.
-        UErrorCode status = U_ZERO_ERROR;
-        UChar parts[8];
-        const int32_t length = unorm2_normalize(unorm2_getNFKDInstance(&status), piece.utf16,
-                                                piece.utf16Size, parts, 8, &status);
-        const Piece *first = nullptr;
-        const Piece *second = nullptr;
-        if (U_SUCCESS(status) && u_countChar32(parts, length) == 2) {
-            int32_t at = 0;
-            UChar32 c;
-            U16_NEXT(parts, at, length, c);
-            first = &(*this)[char32_t(c)];
-            U16_NEXT(parts, at, length, c);
-            second = &(*this)[char32_t(c)];
-        }
-        m_collation->describe(piece, first, second);
-    }
-    // What follows a Turkish I decides its folding, so ICU weighs it.
-    if (m_turkic && codePoint == U'I')
-        piece.flags &= quint16(~(Piece::Simple | Piece::Plain));
+    if (m_collation && m_collation->continuesContraction(char32_t(lead)))
+        piece.flags |= Piece::Continues;
 
     std::unique_ptr<Page> &page = m_pages[codePoint >> 8];
     if (!page)
         page = std::make_unique<Page>();
     return (*page)[codePoint & 0xFF] = piece;
-}
-
-const Piece &PieceTable::pair(char32_t first, char32_t second)
-{
-    const quint64 key = quint64(first) << 32 | second;
-    auto found = m_pairs.find(key);
-    if (found == m_pairs.end()) {
-        const Piece &firstPiece = (*this)[first];
-        found = m_pairs.emplace(key, m_collation->pairOf(firstPiece, (*this)[second])).first;
-    }
-    return found->second;
 }
 
 } // namespace collation

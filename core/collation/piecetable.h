@@ -1,16 +1,17 @@
 #pragma once
 
-#include "localecollation.h"
-#include "sortkeywriter.h"
+#include "piece.h"
 
 #include <array>
 #include <memory>
-#include <unordered_map>
 
 namespace collation {
 
+class LocaleCollation;
+
 // The pieces of code points, each computed on first use. Pages of 256
-// code points are allocated as text meets them, so a lookup never hashes.
+// code points are allocated as text meets them, so a lookup never hashes,
+// and a piece once computed never moves.
 class PieceTable
 {
 public:
@@ -28,10 +29,6 @@ public:
         return compute(codePoint);
     }
 
-    // The weights of two code points that stand together, the first of
-    // which Starts and the second Continues (see LocaleCollation::pairOf).
-    const Piece &pair(char32_t first, char32_t second);
-
     // Whether I is the capital of dotless ı, as in Turkish and Azerbaijani.
     bool turkic() const { return m_turkic; }
 
@@ -44,7 +41,6 @@ private:
     LocaleCollation *const m_collation;
     const bool m_turkic;
     std::array<std::unique_ptr<Page>, 0x110000 / 0x100> m_pages;
-    std::unordered_map<quint64, Piece> m_pairs;
 };
 
 } // namespace collation

@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
 
     std::string out = "// Written by lexivorn_rootcontractions.\n"
                       "#define LEXIVORN_ROOT_CONTRACTIONS_ICU \"" U_ICU_VERSION "\"\n"
-                      "static const char16_t *const rootContractionList[] = {\n";
+                      "const char16_t *const rootContractionList[] = {\n";
     for (int32_t i = 0; i < uset_getItemCount(set); ++i) {
         UChar32 start;
         UChar32 end;

@@ -66,9 +66,23 @@ QByteArrayView EntryList::knownKey(const Entry &entry, uchar (&start)[8]) const
     return QByteArrayView(start, entry.keySize);
 }
 
+void EntryList::limitKeyBytes(qsizetype room)
+{
+    m_keyBytesLimit = room < 0 ? -1 : m_keyBytes.size() + room;
+}
+
+// Keys that would pass their limit are refused as memory that ran out.
+void EntryList::makeRoomForKey(qsizetype size) const
+{
+    if (m_keyBytesLimit >= 0 && size > m_keyBytesLimit - m_keyBytes.size())
+        throw std::bad_alloc();
+}
+
 // Builds eight times as much of an entry's key, or all of it.
 void EntryList::extendKey(Entry &entry)
 {
+    // Under C a whole key may be a few bytes longer than asked for.
+    makeRoomForKey(8 * entry.keySize + 16);
     const qsizetype keyAt = m_keyBytes.size();
     const bool whole =
             m_keys.appendEntryKeyStart(entry.bytes, 8 * entry.keySize, m_keyBytes, entry.encoding);

@@ -11,11 +11,6 @@ using collation::entryEncoding;
 
 namespace {
 
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
 QString fromWindows1252(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
@@ -57,10 +52,9 @@ QString decodeEntryStart(QByteArrayView bytes, qsizetype maxCharacters)
     if (encoding != EntryEncoding::Utf8)
         return decode(bytes.first(qMin(bytes.size(), maxCharacters)), encoding);
     // Three bytes of UTF-8 give at least one UTF-16 unit, so this many bytes
-    // give enough; the cut goes back to the start of a sequence.
-    qsizetype end = qMin(bytes.size(), 3 * maxCharacters + 3);
-    while (end < bytes.size() && isContinuation(uchar(bytes[end])))
-        --end;
+    // give enough. A sequence the cut splits decodes to one replacement
+    // character after them, which left() leaves out.
+    const qsizetype end = qMin(bytes.size(), 3 * maxCharacters + 3);
     return decode(bytes.first(end), encoding).left(maxCharacters);
 }
 

@@ -3,6 +3,7 @@
 #include "entrylist/entrylist.h"
 #include "failurereasons.h"
 #include "listfilelines.h"
+#include "memoryreach.h"
 
 #include <new>
 
@@ -35,9 +36,15 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list)
                                                    tooManyLinesInFilesReason(count, list.Room())));
             return failures;
         }
+        // Where entries tie, their keys are built further, as far as it takes
+        // to tell them apart: that may take what memory is left, in a buffer
+        // that grows by copying, but no more.
+        list.limitKeyBytes(memoryWithinReach() / 3);
         // Fits, as counted above.
         [[maybe_unused]] const bool added = list.Add(lines);
+        list.limitKeyBytes(-1);
     } catch (const std::bad_alloc &) {
+        list.limitKeyBytes(-1);
         // The list is as it was: the lines go in all at once or not at all.
         lines = {};
         failures.append(FileResult::failure(fileNames.size() == 1 ? fileNames.first() : QString(),

@@ -4,6 +4,7 @@
 // against, and words as a locale writes them.
 
 #include "collation/collationkey.h"
+#include "entrykey.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
@@ -186,9 +187,7 @@ private:
 
 inline QByteArray entryKey(const CollationKeyMaker &keys, QByteArrayView bytes)
 {
-    QByteArray key;
-    keys.appendEntryKey(bytes, key);
-    return key;
+    return wholeEntryKey(keys, bytes);
 }
 
 // The key of an entry that holds `text` as UTF-8.

@@ -73,6 +73,12 @@ void tst_CollationKey::orderRules_data()
              Order::Before},
             {"prefix: a mark that composes nothing", u"ab"_s, u"ab\u0301"_s, Order::Before},
             {"prefix: lone Thai leading vowel", u"\u0E40"_s, u"\u0E40\u0E01"_s, Order::Before},
+            {"prefix: the noncharacter U+FFFE", u"\u0434\uFFFE"_s, u"\u0434\uFFFE\u4E00"_s,
+             Order::Before},
+            {"prefix: dz with caron, then a circumflex", u"\u01C6"_s, u"\u01C6\u0302"_s,
+             Order::Before},
+            {"prefix: yeh with hamza and a circumflex, then b", u"\u0626\u0302"_s,
+             u"\u0626\u0302b"_s, Order::Before},
             {"space: zebra apple", u" zebra"_s, u"apple"_s, Order::Before},
             {"space: before a", u" "_s, u"a"_s, Order::Before},
             {"space: before z", u" z"_s, u"a"_s, Order::Before},
@@ -188,6 +194,13 @@ void tst_CollationKey::localeOrder_data()
             << u"cy_GB"_s << QStringList{u"mag"_s, u"man"_s, u"mang"_s, u"mah"_s};
     QTest::newRow("fr_CA accents compared from the end")
             << u"fr_CA"_s << QStringList{u"cote"_s, u"côte"_s, u"coté"_s, u"côté"_s};
+    QTest::newRow("fr_CA a long text before it with an accent")
+            << u"fr_CA"_s
+            << QStringList{u"e"_s + u"cote "_s.repeated(4000), u"é"_s + u"cote "_s.repeated(4000)};
+    QTest::newRow("cs_CZ a long text, then a space before h")
+            << u"cs_CZ"_s
+            << QStringList{u"ж"_s.repeated(20000) + u" a"_s, u"ж"_s.repeated(20000) + u"h"_s};
+    QTest::newRow("ta_IN kssa after ka") << u"ta_IN"_s << QStringList{u"கட்ட"_s, u"க்ஷேமம்"_s};
     QTest::newRow("fr_CA decomposed accents compared from the end")
             << u"fr_CA"_s
             << QStringList{u"cote"_s, u"co\u0302te"_s, u"cote\u0301"_s, u"co\u0302te\u0301"_s};

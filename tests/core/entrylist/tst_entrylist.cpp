@@ -1,4 +1,5 @@
 #include "entryitems.h"
+#include "entrykey.h"
 #include "entrylist/entrylist.h"
 #include "entrylist/entrytext.h"
 
@@ -44,6 +45,7 @@ private slots:
     void keepsBytesAndShowsText();
     void capacity();
     void outOfMemoryLeavesListAsItWas();
+    void keysPastTheirLimitLeaveListAsItWas();
 };
 
 // Entries are separated by '|' in the table.
@@ -177,9 +179,7 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     const collation::CollationKeyMaker keys(chosen);
     std::vector<std::pair<QByteArray, QByteArray>> keyed;
     for (const QByteArray &entry : std::as_const(added)) {
-        QByteArray key;
-        keys.appendEntryKey(entry, key);
-        keyed.emplace_back(key, entry);
+        keyed.emplace_back(wholeEntryKey(keys, entry), entry);
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -260,6 +260,22 @@ void tst_EntryList::outOfMemoryLeavesListAsItWas()
     QCOMPARE(waitpid(child, &status, 0), child);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+// Keys held to a limit: two entries that only their ends tell apart need
+// more, so the batch is refused as if memory had run out.
+void tst_EntryList::keysPastTheirLimitLeaveListAsItWas()
+{
+    EntryList list(enUS);
+    QVERIFY(list.Add(QList<QByteArray>{"b", "d"}));
+    const QByteArray stem(4096, 'a');
+    const QList<QByteArray> batch = {"c", stem + 'b', stem + 'a'};
+    list.limitKeyBytes(1024);
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, list.Add(batch));
+    QCOMPARE(itemsOf(list), split("b|d"));
+    list.limitKeyBytes(-1);
+    QVERIFY(list.Add(batch));
+    QCOMPARE(itemsOf(list), (QList<QByteArray>{stem + 'a', stem + 'b', "b", "c", "d"}));
 }
 
 QTEST_APPLESS_MAIN(tst_EntryList)

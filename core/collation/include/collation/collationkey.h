@@ -29,19 +29,14 @@ public:
     CollationKeyMaker(const CollationKeyMaker &) = delete;
     CollationKeyMaker &operator=(const CollationKeyMaker &) = delete;
 
-    // Appends the key of an entry's bytes, read as entryEncoding() says, to
-    // `keys`: one buffer for a list's keys rather than one allocation each.
-    // Builds it in bounded pieces, so a long entry costs little beyond its
-    // key. When it throws, `keys` may have grown: the caller truncates it to
-    // its size before the call.
-    void appendEntryKey(QByteArrayView bytes, QByteArray &keys) const;
-    // Appends the first `size` bytes of an entry's key and returns false, or
-    // its whole key and returns true. Reads only a head of a long entry, so
-    // that an order needs the rest of a key only where beginnings tie.
-    bool appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys) const;
-    // As above, for an entry whose key is built further step by step:
-    // `encoding` keeps entryEncoding(bytes) once a step needed it, so that
-    // a long entry is read for it once. Empty at first.
+    // Appends the first `size` bytes of an entry's key, read as
+    // entryEncoding() says, and returns false; or its whole key and returns
+    // true, when that is no longer (under C, a few bytes longer at most).
+    // Reads no more of an entry than the bytes take, so that an order needs
+    // the rest of a key only where beginnings tie. `encoding` keeps entryEncoding(bytes)
+    // once a call needed it, so that a long entry is read for it once;
+    // empty at first. When it throws, `keys` may have grown: the caller
+    // truncates it to its size before the call.
     bool appendEntryKeyStart(QByteArrayView bytes, qsizetype size, QByteArray &keys,
                              std::optional<EntryEncoding> &encoding) const;
 

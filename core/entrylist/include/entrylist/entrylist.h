@@ -32,6 +32,11 @@ public:
     // std::bad_alloc.
     bool Add(const QList<QByteArray> &entries);
 
+    // From now on, the keys built where entries tie may take at most `room`
+    // bytes more; an Add that would need more throws std::bad_alloc and
+    // leaves the list as it was. A negative room is no limit.
+    void limitKeyBytes(qsizetype room);
+
     qint16 Count() const { return qint16(m_entries.size()); }
     qint16 Room() const { return qint16(MaxCount - Count()); }
 
@@ -67,8 +72,11 @@ private:
     void dropKeysFrom(qsizetype keyAt) noexcept;
     void forgetKeysFrom(qsizetype keyAt, size_t listCount) noexcept;
 
+    void makeRoomForKey(qsizetype size) const;
+
     collation::CollationKeyMaker m_keys;
     QByteArray m_keyBytes;
+    qsizetype m_keyBytesLimit = -1;
     std::vector<Entry> m_entries;
 };
 

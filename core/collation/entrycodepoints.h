@@ -1,0 +1,64 @@
+#pragma once
+
+#include "collation/textencoding.h"
+
+#include <QByteArrayView>
+
+#include <unicode/utf8.h>
+
+#include <array>
+
+namespace collation {
+
+// Reads the code points of an entry's bytes one by one, as its encoding
+// says: ASCII, well-formed UTF-8, or Windows-1252 with its upper half given
+// by a table.
+class EntryCodePoints
+{
+public:
+    EntryCodePoints(QByteArrayView bytes, EntryEncoding encoding,
+                    const std::array<char32_t, 0x80> &windows1252High)
+        : m_bytes(bytes)
+        , m_encoding(encoding)
+        , m_high(&windows1252High)
+    { }
+
+    qsizetype byteCount() const { return m_bytes.size(); }
+    EntryEncoding encoding() const { return m_encoding; }
+    QByteArrayView bytes() const { return m_bytes; }
+    bool atEnd() const { return m_at == m_bytes.size(); }
+    void rewind() { m_at = 0; }
+
+    // The next code point; not at the end.
+    char32_t next()
+    {
+        const auto byte = uchar(m_bytes[m_at]);
+        if (byte < 0x80) {
+            ++m_at;
+            return byte;
+        }
+        if (m_encoding == EntryEncoding::Windows1252) {
+            ++m_at;
+            return (*m_high)[byte - 0x80];
+        }
+        UChar32 c;
+        U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_bytes.data()), m_at, c);
+        return char32_t(c);
+    }
+
+    // The next bytes, at most `most` of them, of an entry that is ASCII.
+    QByteArrayView nextAscii(qsizetype most)
+    {
+        const QByteArrayView bytes = m_bytes.sliced(m_at, qMin(most, m_bytes.size() - m_at));
+        m_at += bytes.size();
+        return bytes;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    EntryEncoding m_encoding;
+    const std::array<char32_t, 0x80> *m_high;
+    qsizetype m_at = 0;
+};
+
+} // namespace collation
