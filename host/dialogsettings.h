@@ -2,12 +2,16 @@
 
 #include "hostui.h"
 
+#include <QCoreApplication>
+
 // What the main window's two file dialogs are shown with. The open dialog's
-// filter is set again before every showing.
+// filter is set again before every showing. Their texts are translated as
+// the windows' are.
 inline FileDialogSettings openDialogSettings()
 {
     FileDialogSettings settings;
-    settings.DialogTitle = QStringLiteral("Open file to alphabetize...");
+    settings.DialogTitle =
+            QCoreApplication::translate("CommonDialog", "Open file to alphabetize...");
     settings.DefaultExt = QStringLiteral(".txt");
     return settings;
 }
@@ -15,9 +19,9 @@ inline FileDialogSettings openDialogSettings()
 inline FileDialogSettings saveDialogSettings()
 {
     FileDialogSettings settings;
-    settings.DialogTitle = QStringLiteral("Save file as...");
+    settings.DialogTitle = QCoreApplication::translate("CommonDialog", "Save file as...");
     settings.DefaultExt = QStringLiteral("txt");
-    settings.FileName = QStringLiteral("Alphabetized File");
+    settings.FileName = QCoreApplication::translate("CommonDialog", "Alphabetized File");
     settings.Filter = QStringLiteral("*.txt");
     return settings;
 }
