@@ -135,7 +135,8 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 {
     // Held by a guard: the parent window may be destroyed while the dialog
     // is up, and the dialog with it.
-    QPointer<QFileDialog> dialog = new QFileDialog(dialogParent(), settings.DialogTitle);
+    const QPointer<QWidget> parent = dialogParent();
+    QPointer<QFileDialog> dialog = new QFileDialog(parent, settings.DialogTitle);
     const bool saving = mode == QFileDialog::AcceptSave;
     dialog->setObjectName(saving ? QStringLiteral("saveFileDialog")
                                  : QStringLiteral("openFileDialog"));
@@ -159,6 +160,7 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
         dialog->selectFile(settings.FileName);
 
     const bool accepted = dialog->exec() == QDialog::Accepted;
+    takeFocusBack(parent);
     if (!dialog)
         return {};
     const QStringList files = dialog->selectedFiles();
@@ -174,7 +176,8 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
 {
     const bool yesNo = style == MessageStyle::YesNo;
 
-    QPointer<QMessageBox> box = new QMessageBox(dialogParent());
+    const QPointer<QWidget> parent = dialogParent();
+    QPointer<QMessageBox> box = new QMessageBox(parent);
     box->setObjectName(QStringLiteral("messageBox"));
     box->setWindowModality(Qt::ApplicationModal);
     keepWindowNormal(box);
@@ -197,6 +200,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
     closeEmptyIconColumn(box);
 
     box->exec();
+    takeFocusBack(parent);
     if (!box)
         return replyFor(QMessageBox::NoButton, yesNo);
     const MessageReply reply = replyFor(box->standardButton(box->clickedButton()), yesNo);

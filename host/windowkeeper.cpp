@@ -51,6 +51,21 @@ protected:
     }
 };
 
+class FocusTaker final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Before the window is mapped: Qt asks once it is.
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            static_cast<QWidget *>(watched)->activateWindow();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 // The frame's rectangle centred in the screen's free area, moved right and
 // down where it would start off that area: a window larger than the screen
 // keeps its title bar and menu bar on it.
@@ -142,6 +157,17 @@ private:
 void keepWindowNormal(QWidget *window)
 {
     window->installEventFilter(new NormalStateKeeper(window));
+}
+
+void takeFocusWhenShown(QWidget *window)
+{
+    window->installEventFilter(new FocusTaker(window));
+}
+
+void takeFocusBack(QWidget *window)
+{
+    if (window && window->isVisible())
+        window->activateWindow();
 }
 
 void centreOnScreen(QWidget *window)

@@ -30,10 +30,10 @@ using listfile::FileResult;
 namespace { } // namespace
 
 Form1::Form1(HostUi &host, QWidget *parent)
-    // A tool window, because desktops give that type no taskbar button,
-    // through every hide and show.
+    // A normal window, which every window manager gives the focus to; it is
+    // kept off the taskbar by its window states (keepOffTaskbar).
     : QMainWindow(parent,
-                  Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_host(host)
     , m_openDialog(host, openDialogSettings())
@@ -52,6 +52,7 @@ Form1::Form1(HostUi &host, QWidget *parent)
     centreOnScreen(this);
     keepWindowNormal(this);
     keepOffTaskbar(this);
+    takeFocusWhenShown(this);
     // Files dropped from a file manager open as if chosen in the dialog.
     connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
@@ -105,6 +106,7 @@ void Form1::createMenuBar()
     // expect submenus, so the bar stays inside the window.
     bar->setNativeMenuBar(false);
     highlightActiveItem(bar);
+    reachBarByF10(bar);
     const auto addItem = [this, bar](const QString &name, const QString &caption,
                                      void (Form1::*command)()) {
         QAction *action = bar->addAction(caption);
