@@ -41,9 +41,13 @@ protected:
                 // Changing the state from inside its own change event is
                 // undone by what follows it; it is put back once that has
                 // run.
+                // The window comes back with the keyboard, as one a person
+                // brings back does.
                 QTimer::singleShot(0, window, [window] {
-                    if (window->isVisible() && (window->windowState() & UnwantedStates))
+                    if (window->isVisible() && (window->windowState() & UnwantedStates)) {
                         window->setWindowState(window->windowState() & ~UnwantedStates);
+                        window->activateWindow();
+                    }
                 });
             }
         }
