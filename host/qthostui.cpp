@@ -43,6 +43,7 @@ QMessageBox::Icon iconFor(MessageStyle style)
     case MessageStyle::Information:
         return QMessageBox::Information;
     case MessageStyle::Warning:
+    case MessageStyle::YesNoWarningDefaultNo:
         return QMessageBox::Warning;
     case MessageStyle::OkOnly:
     case MessageStyle::YesNo:
@@ -163,6 +164,12 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     takeFocusBack(parent);
     if (!dialog)
         return {};
+    // Qt's own dialog adds the default suffix to a name without one and asks
+    // about that name; the desktop's dialog (shown in place of an invisible
+    // Qt one) asks about the name as typed, and Qt would add the suffix
+    // afterwards, unasked. That name is returned as the dialog gave it.
+    if (dialog->testAttribute(Qt::WA_DontShowOnScreen))
+        dialog->setDefaultSuffix(QString());
     const QStringList files = dialog->selectedFiles();
     delete dialog;
     if (!accepted || files.isEmpty() || files.constFirst().isEmpty())
@@ -174,7 +181,7 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 
 MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, const QString &title)
 {
-    const bool yesNo = style == MessageStyle::YesNo;
+    const bool yesNo = style == MessageStyle::YesNo || style == MessageStyle::YesNoWarningDefaultNo;
 
     const QPointer<QWidget> parent = dialogParent();
     QPointer<QMessageBox> box = new QMessageBox(parent);
@@ -190,7 +197,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
     box->setText(text);
     if (yesNo) {
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box->setDefaultButton(QMessageBox::Yes);
+        box->setDefaultButton(style == MessageStyle::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box->setEscapeButton(QMessageBox::No);
     } else {
         box->setStandardButtons(QMessageBox::Ok);
