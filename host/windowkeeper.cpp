@@ -156,7 +156,60 @@ private:
     bool m_exposed = false;
 };
 
+// Calls the fit with the screen's room before each showing, and again when
+// the window moves to another screen or the frame turns out other than was
+// assumed.
+class ScreenFitter final : public QObject
+{
+public:
+    ScreenFitter(QWidget *window, std::function<void(const QSize &)> fit)
+        : QObject(window)
+        , m_window(window)
+        , m_fit(std::move(fit))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show && !event->spontaneous()) {
+            if (QWindow *handle = m_window->windowHandle(); handle && !m_handle) {
+                m_handle = handle;
+                handle->installEventFilter(this);
+                connect(handle, &QWindow::screenChanged, this, &ScreenFitter::fit);
+            }
+            fit();
+        } else if (watched == m_handle && event->type() == QEvent::Expose
+                   && m_handle->frameMargins() != m_frame) {
+            // Once the event has been handled, so that the frame is known.
+            QTimer::singleShot(0, this, &ScreenFitter::fit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void fit()
+    {
+        const QScreen *screen = m_window->screen();
+        if (!screen)
+            return;
+        m_frame = m_handle ? m_handle->frameMargins() : QMargins();
+        m_fit(screen->availableGeometry().size().shrunkBy(m_frame));
+    }
+
+    QWidget *m_window;
+    QPointer<QWindow> m_handle;
+    QMargins m_frame;
+    std::function<void(const QSize &)> m_fit;
+};
+
 } // namespace
+
+void fitToScreen(QWidget *window, std::function<void(const QSize &room)> fit)
+{
+    new ScreenFitter(window, std::move(fit));
+}
 
 void keepWindowNormal(QWidget *window)
 {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+
+class QSize;
 class QWidget;
 
 // What keeps a window where a person can reach it, whatever the window
@@ -32,3 +35,9 @@ void takeFocusBack(QWidget *window);
 // window manager has framed the window, so the first showing places it again
 // then. Later showings keep wherever the user moved it.
 void centreOnScreen(QWidget *window);
+
+// Calls `fit` with the room the screen's free area leaves for the window's
+// client area, frame excluded, before each showing and whenever the screen
+// or the frame changes, so that a window larger than the screen can shrink
+// to it and grow back to its design size where that fits.
+void fitToScreen(QWidget *window, std::function<void(const QSize &room)> fit);

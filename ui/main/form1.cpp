@@ -46,7 +46,8 @@ Form1::Form1(HostUi &host, QWidget *parent)
     createList();
     createStatusBar();
     createMenuBar();
-    setFixedClientSize();
+    setFixedClientSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    fitToScreen(this, [this](const QSize &room) { setFixedClientSize(room); });
     // First shown centred on the screen, and never left minimized: it has
     // no taskbar button to bring it back by.
     centreOnScreen(this);
@@ -126,16 +127,23 @@ void Form1::createMenuBar()
     connect(bar, &QMenuBar::triggered, m_listView, [this] { m_listView->setFocus(); });
 }
 
-void Form1::setFixedClientSize()
+void Form1::setFixedClientSize(const QSize &room)
 {
     // The client area below the menu bar: the list's area above the status
     // bar, which is docked to the bottom edge.
-    const int width = twipsToPixelsX(this, 7935);
-    const int height = twipsToPixelsY(this, 5295);
-    const int listAreaHeight = twipsToPixelsY(this, 5040);
+    const int width = qMin(twipsToPixelsX(this, 7935), room.width());
+    const int statusBarHeight = twipsToPixelsY(this, 5295) - twipsToPixelsY(this, 5040);
+    const int menuBarHeight = menuBar()->heightForWidth(width);
+    const int listTop = twipsToPixelsY(this, 120);
+    const int listAreaHeight =
+            qMax(qMin(twipsToPixelsY(this, 5040), room.height() - menuBarHeight - statusBarHeight),
+                 2 * listTop + m_listView->fontMetrics().height());
     centralWidget()->setFixedSize(width, listAreaHeight);
-    m_statusBar->setFixedHeight(height - listAreaHeight);
-    setFixedSize(width, menuBar()->heightForWidth(width) + height);
+    const int listLeft = twipsToPixelsX(this, 120);
+    m_listView->resize(qMin(twipsToPixelsX(this, 7695), width - 2 * listLeft),
+                       qMin(twipsToPixelsY(this, 4890), listAreaHeight - listTop - 2));
+    m_statusBar->setFixedHeight(statusBarHeight);
+    setFixedSize(width, menuBarHeight + listAreaHeight + statusBarHeight);
 }
 
 void Form1::reportFileError(const QString &what, const listfile::FileResult &result)

@@ -52,7 +52,9 @@ private:
     void createList();
     void createStatusBar();
     void createMenuBar();
-    void setFixedClientSize();
+    // The design size, or less where the screen leaves less `room`: the
+    // list gives up what the menu bar and the status bar need.
+    void setFixedClientSize(const QSize &room);
     void openBatch(const QStringList &fileNames, QList<listfile::FileResult> failures);
     void openWaitingFiles();
     void showProgressWindow();
