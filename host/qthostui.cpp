@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -68,6 +69,25 @@ void closeEmptyIconColumn(QMessageBox *box)
     grid->getItemPosition(grid->indexOf(text), &row, &column, &rowSpan, &columnSpan);
     grid->removeWidget(text);
     grid->addWidget(text, row, 0, rowSpan, column + columnSpan);
+}
+
+// Where Qt draws the title bar itself (Wayland without the compositor's
+// decorations, as under weston), it centres the title across the whole
+// width in a font of 14 pixels and cuts it off where its three buttons
+// begin: a box as narrow as its text showed "Finished" as "Finishec". The
+// box is made wide enough for its title between the buttons on either side.
+void makeRoomForTitle(QMessageBox *box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    if (!grid || !QGuiApplication::platformName().startsWith(u"wayland"))
+        return;
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(14);
+    // Three buttons of 18 pixels, 5 pixels apart and from the title, 8 from
+    // the edge, and a border of 3.
+    constexpr int buttons = 3 * 18 + 3 * 5 + 8 + 3;
+    const int wanted = QFontMetrics(font).horizontalAdvance(box->windowTitle()) + 2 * buttons;
+    grid->addItem(new QSpacerItem(wanted, 0), grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
@@ -205,6 +225,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
         box->setEscapeButton(QMessageBox::Ok);
     }
     closeEmptyIconColumn(box);
+    makeRoomForTitle(box);
 
     box->exec();
     takeFocusBack(parent);

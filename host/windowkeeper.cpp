@@ -1,5 +1,6 @@
 #include "windowkeeper.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -17,6 +18,21 @@ constexpr Qt::WindowStates UnwantedStates =
 bool onWayland()
 {
     return QGuiApplication::platformName().startsWith(u"wayland");
+}
+
+// Wayland gives a program no way to take its window out of minimized, and
+// the title bar Qt draws where the compositor draws none (weston) offers
+// minimize on every window; weston then shows the window nowhere. A box or
+// dialog so hidden is closed, as Escape closes it, and the program goes on;
+// any other window is shown anew.
+void bringBackOnWayland(QWidget *window)
+{
+    if (window->isModal() && qobject_cast<QDialog *>(window)) {
+        window->close();
+        return;
+    }
+    window->hide();
+    window->show();
 }
 
 class NormalStateKeeper final : public QObject
@@ -44,10 +60,13 @@ protected:
                 // The window comes back with the keyboard, as one a person
                 // brings back does.
                 QTimer::singleShot(0, window, [window] {
-                    if (window->isVisible() && (window->windowState() & UnwantedStates)) {
-                        window->setWindowState(window->windowState() & ~UnwantedStates);
-                        window->activateWindow();
-                    }
+                    if (!window->isVisible() || !(window->windowState() & UnwantedStates))
+                        return;
+                    const bool minimized = window->windowState() & Qt::WindowMinimized;
+                    window->setWindowState(window->windowState() & ~UnwantedStates);
+                    if (minimized && onWayland())
+                        bringBackOnWayland(window);
+                    window->activateWindow();
                 });
             }
         }
