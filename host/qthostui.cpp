@@ -7,15 +7,18 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -105,10 +108,38 @@ MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
     }
 }
 
+// The locale's short date and time with the year written in full: Qt's own
+// file dialog shows "12/28/26" under en_US.
+QString fullYearDateFormat()
+{
+    QString format = QLocale::system().dateTimeFormat(QLocale::ShortFormat);
+    if (!format.contains(u"yyyy"_s))
+        format.replace(u"yy"_s, u"yyyy"_s);
+    return format;
+}
+
+// Qt's file dialog's files with their dates' years written in full.
+class FullYearDates final : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (files && index.column() == 3 && role == Qt::DisplayRole)
+            return QLocale::system().toString(files->lastModified(mapToSource(index)),
+                                              fullYearDateFormat());
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 // Qt's own file dialog sizes its columns for short samples ("128.88 GB",
 // "mp3Folder") and cuts longer sizes, types and dates. As it is shown, they
 // are widened to typical values and the dialog to hold them, within the
-// screen. The desktop's own dialog, where there is one, is left as it is.
+// screen, with room kept for the scroll bar a long folder brings, so that
+// no column is pushed out of sight. The dates show their years in full.
+// The desktop's own dialog, where there is one, is left as it is.
 class ColumnFitter final : public QObject
 {
 public:
@@ -128,6 +159,8 @@ private:
         auto *view = dialog->findChild<QTreeView *>(u"treeView"_s);
         if (!view)
             return;
+        if (!dialog->proxyModel())
+            dialog->setProxyModel(new FullYearDates(dialog));
         QHeaderView *header = view->header();
         const QFontMetrics metrics = view->fontMetrics();
         const int padding =
@@ -135,14 +168,19 @@ private:
                 + 2 * metrics.averageCharWidth();
         const QDateTime lateInTheYear(QDate(2026, 12, 28), QTime(23, 58, 58));
         const QString samples[] = {QString(32, u'n'), u"1023.9 KiB"_s, u"plain text document"_s,
-                                   QLocale::system().toString(lateInTheYear, QLocale::ShortFormat)};
+                                   QLocale::system().toString(lateInTheYear, fullYearDateFormat())};
         int wanted = 0;
         for (int column = 0; column < header->count() && column < 4; ++column) {
             const int width = metrics.horizontalAdvance(samples[column]) + padding;
             header->resizeSection(column, qMax(header->sectionSize(column), width));
             wanted += header->sectionSize(column);
         }
-        const int missing = wanted - view->viewport()->width();
+        // The folder's files arrive after the showing; the scroll bar of a
+        // long folder would then take its width from the columns.
+        const int scrollBar = view->verticalScrollBar()->isVisible()
+                ? 0
+                : view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        const int missing = wanted + scrollBar - view->viewport()->width();
         const QScreen *screen = dialog->screen();
         if (missing > 0 && screen) {
             const int room = screen->availableGeometry().width()
