@@ -9,3 +9,10 @@ class QWidget;
 // parent window whatever its states, and neither mutter nor KWin gives a
 // utility window the focus.
 void keepOffTaskbar(QWidget *window);
+
+// Asks the window manager to give the window the keyboard focus, stamped
+// with the X server's time now, where the platform is X11; elsewhere as Qt
+// asks. Qt stamps its request with the time of the last input it saw, which
+// after a dialog drawn by another toolkit (the desktop's file dialog) is
+// older than the person's last key, and openbox then turns it down.
+void requestFocusNow(QWidget *window);

@@ -1,5 +1,7 @@
 #include "windowkeeper.h"
 
+#include "taskbarstate.h"
+
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
@@ -242,8 +244,15 @@ void takeFocusWhenShown(QWidget *window)
 
 void takeFocusBack(QWidget *window)
 {
-    if (window && window->isVisible())
-        window->activateWindow();
+    if (!window)
+        return;
+    // Once the events queued meanwhile have run: the desktop's own dialog
+    // is taken off the screen by its toolkit then, and a request that came
+    // before would find it still there, and give it the focus.
+    QTimer::singleShot(0, window, [window = QPointer<QWidget>(window)] {
+        if (window && window->isVisible())
+            requestFocusNow(window);
+    });
 }
 
 void centreOnScreen(QWidget *window)

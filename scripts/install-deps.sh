@@ -28,6 +28,8 @@ test=(
     # tests that drive the real program on a virtual display, under the
     # window managers of LXQt and XFCE (xfwm4 wants a session bus)
     xvfb xauth openbox xfwm4 dbus-daemon xdotool x11-utils wmctrl imagemagick python3
+    # the desktop's own file dialog, GTK's, through Qt's GTK platform theme
+    qt6-gtk-platformtheme
     # checks on what `make install` and `make package` place
     desktop-file-utils appstream
     # which program a desktop opens text files with, after installing

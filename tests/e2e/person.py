@@ -147,11 +147,11 @@ def cancel_dialog(s, title):
         s.key(dialog, "Escape")
         try:
             s.wait_gone(dialog, timeout=2, what=f'the "{title}" dialog to close on Escape')
-            expect_focus_back(s, f'the cancelled "{title}" dialog')
-            return
+            break
         except E2EFailure:
             if attempt == 2:
                 raise
+    expect_focus_back(s, f'the cancelled "{title}" dialog')
 
 
 def progress_windows(s):

@@ -201,17 +201,18 @@ class Session(Windows):
 
     # ---- the program ----------------------------------------------------
 
-    def start_program(self, *files, limits=()):
+    def start_program(self, *files, limits=(), env=None):
         """Starts the program, naming files on its command line if given;
         limits are (resource, soft limit) pairs that the child sets on
-        itself before it runs the program. Without files, returns the main
-        window once it is shown; with them the main window hides at once for
-        the first Open, so the caller waits for what that shows."""
+        itself before it runs the program, env variables to set for it.
+        Without files, returns the main window once it is shown; with them
+        the main window hides at once for the first Open, so the caller
+        waits for what that shows."""
         def limited():
             _die_with_parent()
             for which, soft in limits:
                 resource.setrlimit(which, (soft, resource.getrlimit(which)[1]))
-        self.app = self._spawn("lexivorn", [self.program, *files], env=self.env,
+        self.app = self._spawn("lexivorn", [self.program, *files], env={**self.env, **(env or {})},
                                cwd=self.env["HOME"], preexec_fn=limited)
         if files:
             self.main_window = None
