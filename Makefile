@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 SUITE      ?= trixie
 
 .PHONY: all deps configure build run test format-check bench fuzz package install uninstall clean \
-	test-debian
+	test-debian test-desktops
 
 all: build
 
@@ -18,6 +18,7 @@ all: build
 # Set per command, so that they are there before CMake looks for them.
 DEPS = build
 test format-check: DEPS = test
+test-desktops: DEPS = desktops
 bench: DEPS = bench
 fuzz: DEPS = fuzz
 package: DEPS = package
@@ -47,7 +48,12 @@ run: configure
 # suite's fuzz_smoke then runs it.
 test: build format-check
 	@FUZZ_BUILD=$(BUILD)/fuzz bash scripts/fuzz.sh --build-only
-	@ctest --test-dir $(BUILD) --output-on-failure
+	@ctest --test-dir $(BUILD) --output-on-failure -LE desktops
+
+# The end-to-end session under the window managers of other desktops: icewm,
+# mutter (GNOME) and KWin (Plasma), each on X11.
+test-desktops: build
+	@ctest --test-dir $(BUILD) --output-on-failure -L desktops
 
 format-check: deps
 	@bash scripts/check-format.sh

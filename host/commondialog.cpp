@@ -1,5 +1,8 @@
 #include "commondialog.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 #include <utility>
 
 CommonDialog::CommonDialog(HostUi &host, FileDialogSettings settings)
@@ -15,9 +18,41 @@ void CommonDialog::ShowOpen()
         m_settings.FileName = m_chosenName;
 }
 
+// The name with the default extension where the dialog left it off: a name
+// without a dot, as Qt's dialogs see it, that is not a folder.
+static QString withDefaultExtension(const QString &name, QString extension)
+{
+    while (extension.startsWith(u'.'))
+        extension.remove(0, 1);
+    const QFileInfo info(name);
+    if (extension.isEmpty() || info.fileName().contains(u'.') || info.isDir())
+        return name;
+    return name + u'.' + extension;
+}
+
 void CommonDialog::ShowSave()
 {
-    m_chosenName = m_host.ShowSaveDialog(m_settings);
-    if (!m_chosenName.isEmpty())
+    for (;;) {
+        const QString returned = m_host.ShowSaveDialog(m_settings);
+        m_chosenName = returned;
+        if (returned.isEmpty())
+            return;
+        m_chosenName = withDefaultExtension(returned, m_settings.DefaultExt);
+        // The dialog asked about the name it returned, if about any: the
+        // name with the extension added here is asked about here.
+        const bool replaceUnasked = m_chosenName != returned && QFileInfo::exists(m_chosenName);
         m_settings.FileName = m_chosenName;
+        if (!replaceUnasked || replaceConfirmed())
+            return;
+        m_settings.FileName = returned;
+    }
+}
+
+bool CommonDialog::replaceConfirmed() const
+{
+    const QString question = QCoreApplication::translate(
+            "QFileDialog", "%1 already exists.\nDo you want to replace it?");
+    const QString prompt = question.arg(QFileInfo(m_chosenName).fileName());
+    return m_host.ShowMessage(prompt, MessageStyle::YesNoWarningDefaultNo, m_settings.DialogTitle)
+            == MessageReply::Yes;
 }

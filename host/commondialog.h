@@ -15,12 +15,18 @@ public:
     const FileDialogSettings &Settings() const { return m_settings; }
 
     void ShowOpen();
+    // A name chosen without an extension gets the default one, and if that
+    // name is taken the user is asked, in the words of Qt's own dialog,
+    // whether to replace it; on No the dialog shows again.
     void ShowSave();
 
     // The full path chosen in the last showing; empty if it was cancelled.
     const QString &ChosenName() const { return m_chosenName; }
 
 private:
+    // Asks whether the taken name m_chosenName may be replaced.
+    bool replaceConfirmed() const;
+
     HostUi &m_host;
     FileDialogSettings m_settings;
     QString m_chosenName;

@@ -9,6 +9,7 @@ enum class MessageStyle {
     YesNo = 4, // Yes and No buttons, no icon
     Warning = 48, // OK button with the warning icon
     Information = 64, // OK button with the information icon
+    YesNoWarningDefaultNo = 308, // Yes and No with the warning icon; No is the default
 };
 
 enum class MessageReply {
@@ -43,7 +44,10 @@ public:
                                      const QString &title) = 0;
 
     // Show a modal file dialog and return the full path chosen, or an empty
-    // string when the user cancelled.
+    // string when the user cancelled. The save dialog returns the name as
+    // the dialog itself made it: with the default extension where the
+    // dialog adds it (and asks about that name), without it where the
+    // dialog leaves it off (and asks about the name without it).
     virtual QString ShowOpenDialog(const FileDialogSettings &settings) = 0;
     virtual QString ShowSaveDialog(const FileDialogSettings &settings) = 0;
 };

@@ -8,8 +8,11 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLocale>
 #include <QMainWindow>
@@ -18,6 +21,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QScrollBar>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +50,7 @@ QMessageBox::Icon iconFor(MessageStyle style)
     case MessageStyle::Information:
         return QMessageBox::Information;
     case MessageStyle::Warning:
+    case MessageStyle::YesNoWarningDefaultNo:
         return QMessageBox::Warning;
     case MessageStyle::OkOnly:
     case MessageStyle::YesNo:
@@ -115,6 +120,24 @@ private:
         setFixedSize(width() + scrollBarWidth, room);
     }
 };
+// Where Qt draws the title bar itself (Wayland without the compositor's
+// decorations, as under weston), it centres the title across the whole
+// width in a font of 14 pixels and cuts it off where its three buttons
+// begin: a box as narrow as its text showed "Finished" as "Finishec". The
+// box is made wide enough for its title between the buttons on either side.
+void makeRoomForTitle(QMessageBox *box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    if (!grid || !QGuiApplication::platformName().startsWith(u"wayland"))
+        return;
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(14);
+    // Three buttons of 18 pixels, 5 pixels apart and from the title, 8 from
+    // the edge, and a border of 3.
+    constexpr int buttons = 3 * 18 + 3 * 5 + 8 + 3;
+    const int wanted = QFontMetrics(font).horizontalAdvance(box->windowTitle()) + 2 * buttons;
+    grid->addItem(new QSpacerItem(wanted, 0), grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
 {
@@ -131,10 +154,38 @@ MessageReply replyFor(QMessageBox::StandardButton button, bool yesNo)
     }
 }
 
+// The locale's short date and time with the year written in full: Qt's own
+// file dialog shows "12/28/26" under en_US.
+QString fullYearDateFormat()
+{
+    QString format = QLocale::system().dateTimeFormat(QLocale::ShortFormat);
+    if (!format.contains(u"yyyy"_s))
+        format.replace(u"yy"_s, u"yyyy"_s);
+    return format;
+}
+
+// Qt's file dialog's files with their dates' years written in full.
+class FullYearDates final : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (files && index.column() == 3 && role == Qt::DisplayRole)
+            return QLocale::system().toString(files->lastModified(mapToSource(index)),
+                                              fullYearDateFormat());
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 // Qt's own file dialog sizes its columns for short samples ("128.88 GB",
 // "mp3Folder") and cuts longer sizes, types and dates. As it is shown, they
 // are widened to typical values and the dialog to hold them, within the
-// screen. The desktop's own dialog, where there is one, is left as it is.
+// screen, with room kept for the scroll bar a long folder brings, so that
+// no column is pushed out of sight. The dates show their years in full.
+// The desktop's own dialog, where there is one, is left as it is.
 class ColumnFitter final : public QObject
 {
 public:
@@ -154,6 +205,8 @@ private:
         auto *view = dialog->findChild<QTreeView *>(u"treeView"_s);
         if (!view)
             return;
+        if (!dialog->proxyModel())
+            dialog->setProxyModel(new FullYearDates(dialog));
         QHeaderView *header = view->header();
         const QFontMetrics metrics = view->fontMetrics();
         const int padding =
@@ -161,14 +214,19 @@ private:
                 + 2 * metrics.averageCharWidth();
         const QDateTime lateInTheYear(QDate(2026, 12, 28), QTime(23, 58, 58));
         const QString samples[] = {QString(32, u'n'), u"1023.9 KiB"_s, u"plain text document"_s,
-                                   QLocale::system().toString(lateInTheYear, QLocale::ShortFormat)};
+                                   QLocale::system().toString(lateInTheYear, fullYearDateFormat())};
         int wanted = 0;
         for (int column = 0; column < header->count() && column < 4; ++column) {
             const int width = metrics.horizontalAdvance(samples[column]) + padding;
             header->resizeSection(column, qMax(header->sectionSize(column), width));
             wanted += header->sectionSize(column);
         }
-        const int missing = wanted - view->viewport()->width();
+        // The folder's files arrive after the showing; the scroll bar of a
+        // long folder would then take its width from the columns.
+        const int scrollBar = view->verticalScrollBar()->isVisible()
+                ? 0
+                : view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+        const int missing = wanted + scrollBar - view->viewport()->width();
         const QScreen *screen = dialog->screen();
         if (missing > 0 && screen) {
             const int room = screen->availableGeometry().width()
@@ -182,7 +240,8 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 {
     // Held by a guard: the parent window may be destroyed while the dialog
     // is up, and the dialog with it.
-    QPointer<QFileDialog> dialog = new QFileDialog(dialogParent(), settings.DialogTitle);
+    const QPointer<QWidget> parent = dialogParent();
+    QPointer<QFileDialog> dialog = new QFileDialog(parent, settings.DialogTitle);
     const bool saving = mode == QFileDialog::AcceptSave;
     dialog->setObjectName(saving ? QStringLiteral("saveFileDialog")
                                  : QStringLiteral("openFileDialog"));
@@ -206,8 +265,15 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
         dialog->selectFile(settings.FileName);
 
     const bool accepted = dialog->exec() == QDialog::Accepted;
+    takeFocusBack(parent);
     if (!dialog)
         return {};
+    // Qt's own dialog adds the default suffix to a name without one and asks
+    // about that name; the desktop's dialog (shown in place of an invisible
+    // Qt one) asks about the name as typed, and Qt would add the suffix
+    // afterwards, unasked. That name is returned as the dialog gave it.
+    if (dialog->testAttribute(Qt::WA_DontShowOnScreen))
+        dialog->setDefaultSuffix(QString());
     const QStringList files = dialog->selectedFiles();
     delete dialog;
     if (!accepted || files.isEmpty() || files.constFirst().isEmpty())
@@ -219,9 +285,10 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
 
 MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, const QString &title)
 {
-    const bool yesNo = style == MessageStyle::YesNo;
+    const bool yesNo = style == MessageStyle::YesNo || style == MessageStyle::YesNoWarningDefaultNo;
 
-    QPointer<QMessageBox> box = new ScreenSizedMessageBox(dialogParent());
+    const QPointer<QWidget> parent = dialogParent();
+    QPointer<QMessageBox> box = new ScreenSizedMessageBox(parent);
     box->setObjectName(QStringLiteral("messageBox"));
     box->setWindowModality(Qt::ApplicationModal);
     keepWindowNormal(box);
@@ -234,7 +301,7 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
     box->setText(text);
     if (yesNo) {
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box->setDefaultButton(QMessageBox::Yes);
+        box->setDefaultButton(style == MessageStyle::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box->setEscapeButton(QMessageBox::No);
     } else {
         box->setStandardButtons(QMessageBox::Ok);
@@ -242,8 +309,10 @@ MessageReply QtHostUi::ShowMessage(const QString &prompt, MessageStyle style, co
         box->setEscapeButton(QMessageBox::Ok);
     }
     closeEmptyIconColumn(box);
+    makeRoomForTitle(box);
 
     box->exec();
+    takeFocusBack(parent);
     if (!box)
         return replyFor(QMessageBox::NoButton, yesNo);
     const MessageReply reply = replyFor(box->standardButton(box->clickedButton()), yesNo);

@@ -61,8 +61,64 @@ void setSkipStates(QWidget *window)
                         uint32_t(states.size()), states.data());
     xcb_flush(connection);
 }
+// The X server's time now: that of a property change on a window made for
+// it, on a connection of its own, whose events Qt does not take.
+xcb_timestamp_t serverTimeNow()
+{
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    xcb_timestamp_t time = XCB_CURRENT_TIME;
+    if (!xcb_connection_has_error(connection)) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        const xcb_window_t window = xcb_generate_id(connection);
+        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &events);
+        xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME,
+                            XCB_ATOM_STRING, 8, 0, nullptr);
+        xcb_flush(connection);
+        while (xcb_generic_event_t *event = xcb_wait_for_event(connection)) {
+            const bool changed = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
+            if (changed)
+                time = reinterpret_cast<xcb_property_notify_event_t *>(event)->time;
+            std::free(event);
+            if (changed)
+                break;
+        }
+    }
+    xcb_disconnect(connection);
+    return time;
+}
+
+bool requestFocusOnX11(QWidget *window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_atom_t active = internAtom(connection, "_NET_ACTIVE_WINDOW");
+    if (active == XCB_ATOM_NONE)
+        return false;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = xcb_window_t(window->winId());
+    message.type = active;
+    message.data.data32[0] = 1; // from an application
+    message.data.data32[1] = serverTimeNow();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection);
+    return true;
+}
 #else
 void setSkipStates(QWidget *) { }
+bool requestFocusOnX11(QWidget *)
+{
+    return false;
+}
 #endif
 
 class TaskbarStateKeeper final : public QObject
@@ -86,4 +142,10 @@ protected:
 void keepOffTaskbar(QWidget *window)
 {
     window->installEventFilter(new TaskbarStateKeeper(window));
+}
+
+void requestFocusNow(QWidget *window)
+{
+    if (!requestFocusOnX11(window))
+        window->activateWindow();
 }

@@ -2,8 +2,17 @@
 
 class QWidget;
 
-// Keeps the window off the taskbar and the pager. The tool-window type
-// already asks for that, but some window managers (icewm among them) read
-// only the window's skip-taskbar and skip-pager states, which are set here
-// before every showing, where the platform has them (X11).
+// Keeps the window off the taskbar and the pager by its skip-taskbar and
+// skip-pager states, set before every showing, where the platform has them
+// (X11). Taskbars and window managers all read these states; a window type
+// would not do: icewm reads only the states, mutter lists a dialog without a
+// parent window whatever its states, and neither mutter nor KWin gives a
+// utility window the focus.
 void keepOffTaskbar(QWidget *window);
+
+// Asks the window manager to give the window the keyboard focus, stamped
+// with the X server's time now, where the platform is X11; elsewhere as Qt
+// asks. Qt stamps its request with the time of the last input it saw, which
+// after a dialog drawn by another toolkit (the desktop's file dialog) is
+// older than the person's last key, and openbox then turns it down.
+void requestFocusNow(QWidget *window);

@@ -1,5 +1,8 @@
 #include "windowkeeper.h"
 
+#include "taskbarstate.h"
+
+#include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -17,6 +20,21 @@ constexpr Qt::WindowStates UnwantedStates =
 bool onWayland()
 {
     return QGuiApplication::platformName().startsWith(u"wayland");
+}
+
+// Wayland gives a program no way to take its window out of minimized, and
+// the title bar Qt draws where the compositor draws none (weston) offers
+// minimize on every window; weston then shows the window nowhere. A box or
+// dialog so hidden is closed, as Escape closes it, and the program goes on;
+// any other window is shown anew.
+void bringBackOnWayland(QWidget *window)
+{
+    if (window->isModal() && qobject_cast<QDialog *>(window)) {
+        window->close();
+        return;
+    }
+    window->hide();
+    window->show();
 }
 
 class NormalStateKeeper final : public QObject
@@ -41,12 +59,34 @@ protected:
                 // Changing the state from inside its own change event is
                 // undone by what follows it; it is put back once that has
                 // run.
+                // The window comes back with the keyboard, as one a person
+                // brings back does.
                 QTimer::singleShot(0, window, [window] {
-                    if (window->isVisible() && (window->windowState() & UnwantedStates))
-                        window->setWindowState(window->windowState() & ~UnwantedStates);
+                    if (!window->isVisible() || !(window->windowState() & UnwantedStates))
+                        return;
+                    const bool minimized = window->windowState() & Qt::WindowMinimized;
+                    window->setWindowState(window->windowState() & ~UnwantedStates);
+                    if (minimized && onWayland())
+                        bringBackOnWayland(window);
+                    window->activateWindow();
                 });
             }
         }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+class FocusTaker final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Before the window is mapped: Qt asks once it is.
+        if (event->type() == QEvent::Show && !event->spontaneous())
+            static_cast<QWidget *>(watched)->activateWindow();
         return QObject::eventFilter(watched, event);
     }
 };
@@ -137,11 +177,82 @@ private:
     bool m_exposed = false;
 };
 
+// Calls the fit with the screen's room before each showing, and again when
+// the window moves to another screen or the frame turns out other than was
+// assumed.
+class ScreenFitter final : public QObject
+{
+public:
+    ScreenFitter(QWidget *window, std::function<void(const QSize &)> fit)
+        : QObject(window)
+        , m_window(window)
+        , m_fit(std::move(fit))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show && !event->spontaneous()) {
+            if (QWindow *handle = m_window->windowHandle(); handle && !m_handle) {
+                m_handle = handle;
+                handle->installEventFilter(this);
+                connect(handle, &QWindow::screenChanged, this, &ScreenFitter::fit);
+            }
+            fit();
+        } else if (watched == m_handle && event->type() == QEvent::Expose
+                   && m_handle->frameMargins() != m_frame) {
+            // Once the event has been handled, so that the frame is known.
+            QTimer::singleShot(0, this, &ScreenFitter::fit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void fit()
+    {
+        const QScreen *screen = m_window->screen();
+        if (!screen)
+            return;
+        m_frame = m_handle ? m_handle->frameMargins() : QMargins();
+        m_fit(screen->availableGeometry().size().shrunkBy(m_frame));
+    }
+
+    QWidget *m_window;
+    QPointer<QWindow> m_handle;
+    QMargins m_frame;
+    std::function<void(const QSize &)> m_fit;
+};
+
 } // namespace
+
+void fitToScreen(QWidget *window, std::function<void(const QSize &room)> fit)
+{
+    new ScreenFitter(window, std::move(fit));
+}
 
 void keepWindowNormal(QWidget *window)
 {
     window->installEventFilter(new NormalStateKeeper(window));
+}
+
+void takeFocusWhenShown(QWidget *window)
+{
+    window->installEventFilter(new FocusTaker(window));
+}
+
+void takeFocusBack(QWidget *window)
+{
+    if (!window)
+        return;
+    // Once the events queued meanwhile have run: the desktop's own dialog
+    // is taken off the screen by its toolkit then, and a request that came
+    // before would find it still there, and give it the focus.
+    QTimer::singleShot(0, window, [window = QPointer<QWidget>(window)] {
+        if (window && window->isVisible())
+            requestFocusNow(window);
+    });
 }
 
 void centreOnScreen(QWidget *window)

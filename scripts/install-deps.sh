@@ -6,6 +6,8 @@
 #   bench    build, plus hyperfine and valgrind; generates the locales below
 #   fuzz     build, plus clang and its fuzzer runtime
 #   package  build, plus the Debian packaging tools
+#   desktops test, plus the window managers of other desktops (icewm, mutter,
+#            KWin), for `make test-desktops`
 #   debian   debootstrap alone, for `make test-debian` (give it on its own)
 # Does nothing when everything is already there; otherwise runs apt-get
 # non-interactively, as root or through sudo.
@@ -23,8 +25,11 @@ fuzz=(clang libclang-rt-dev)
 package=(dpkg-dev file)
 test=(
     clang-format
-    # tests that drive the real program on a virtual display
-    xvfb xauth openbox xdotool x11-utils wmctrl imagemagick python3
+    # tests that drive the real program on a virtual display, under the
+    # window managers of LXQt and XFCE (xfwm4 wants a session bus)
+    xvfb xauth openbox xfwm4 dbus-daemon xdotool x11-utils wmctrl imagemagick python3
+    # the desktop's own file dialog, GTK's, through Qt's GTK platform theme
+    qt6-gtk-platformtheme
     # checks on what `make install` and `make package` place
     desktop-file-utils appstream
     # which program a desktop opens text files with, after installing
@@ -35,6 +40,7 @@ test=(
 )
 # valgrind's callgrind counts the instructions of the short-list runs
 bench=(hyperfine valgrind python3 locales)
+desktops=(icewm mutter kwin-x11)
 debian=(debootstrap)
 
 (($#)) || set -- build
@@ -44,12 +50,13 @@ for group in "$@"; do
     case $group in
         build) ;;
         test) packages+=("${test[@]}") gen_locales=1 ;;
+        desktops) packages+=("${test[@]}" "${desktops[@]}") gen_locales=1 ;;
         bench) packages+=("${bench[@]}") gen_locales=1 ;;
         fuzz) packages+=("${fuzz[@]}") ;;
         package) packages+=("${package[@]}") ;;
         debian) packages=("${debian[@]}") ;;
         *)
-            echo "install-deps.sh: unknown group '$group' (build, test, bench, fuzz, package, debian)" >&2
+            echo "install-deps.sh: unknown group '$group' (build, test, desktops, bench, fuzz, package, debian)" >&2
             exit 2
             ;;
     esac

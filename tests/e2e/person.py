@@ -72,6 +72,13 @@ class Menu:
             self._centres = seen[0]
         return self._centres
 
+    def press(self, item, key="alt"):
+        """Runs the command from the keyboard: Alt (or F10) onto the bar,
+        Right past the greyed bars to the item, Return."""
+        commands = [i for i in xs.MENU_ITEMS if i != "|"]
+        log(f"{key}, Right x{commands.index(item)}, Return: {item}")
+        self.s.key(self.s.main_window, key, *["Right"] * commands.index(item), "Return")
+
     def click(self, item, index=None):
         if index is None:
             index = xs.MENU_ITEMS.index(item)
@@ -82,12 +89,27 @@ class Menu:
 
 # ---- dialogs and message boxes -------------------------------------------
 
+def expect_focus_back(s, closed):
+    """Once a box or dialog has closed and the main window is left alone on
+    the screen, the keyboard is back in it: a person types on at once."""
+    def settled():
+        s.expect_running()
+        if s.visible_windows() != [s.main_window]:
+            return "another window"
+        return s.focused_window() == s.main_window
+    try:
+        wait_until(settled, f"the keyboard back in the main window after {closed}", 5)
+    except E2EFailure:
+        s.expect_focus(s.main_window, f"after {closed} closed", timeout=0.1)
+
+
 def answer_message(s, title, keys=("Return",), timeout=xs.DEFAULT_TIMEOUT, shot=None):
     box = s.wait_window(title, timeout)
     if shot:
         s.screenshot(shot)
     s.key(box, *keys)
     s.wait_gone(box, what=f'the "{title}" box to close')
+    expect_focus_back(s, f'the "{title}" box')
     return box
 
 
@@ -125,10 +147,11 @@ def cancel_dialog(s, title):
         s.key(dialog, "Escape")
         try:
             s.wait_gone(dialog, timeout=2, what=f'the "{title}" dialog to close on Escape')
-            return
+            break
         except E2EFailure:
             if attempt == 2:
                 raise
+    expect_focus_back(s, f'the cancelled "{title}" dialog')
 
 
 def progress_windows(s):
@@ -136,7 +159,10 @@ def progress_windows(s):
     for w in s.visible_windows():
         if w == s.main_window:
             continue
-        _, _, width, height = s.geometry(w)
+        try:
+            _, _, width, height = s.geometry(w)
+        except E2EFailure:
+            continue  # gone since it was listed
         if (width, height) == PROGRESS_SIZE:
             found.append(w)
     return found
@@ -174,6 +200,7 @@ def answer_no(s, prompt):
     s.key(prompt, "n")
     s.wait_gone(prompt, what="the prompt to close")
     wait_until(lambda: s.is_visible(s.main_window), "the main window after No")
+    expect_focus_back(s, "the prompt answered No")
 
 
 def answer_yes_and_save(s, prompt, path, overwrite=None):

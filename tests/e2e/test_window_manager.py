@@ -84,7 +84,6 @@ def run(s):
     # Alt shows where the keyboard is on the bar, and Right moves it past
     # the greyed bar; Escape leaves the bar as it was.
     s.x("xdotool", "mousemove", "0", "0")
-    s.focus(s.main_window)
     idle = wm.bar_picture(s, menu)
     s.key(s.main_window, "alt")
     wm.expect_highlight_on(s, menu, idle, "Open")
@@ -120,19 +119,18 @@ def run(s):
 
     # About from the keyboard alone; afterwards the list has the focus, so
     # Down selects its first entry.
-    s.key(s.main_window, "alt", "Right", "Right", "Right", "Return")
+    menu.press("About")
     person.answer_message(s, "About Lexivorn v1.0")
-    s.focus(s.main_window)
     before = list_picture(s)
     s.key(s.main_window, "Down")
     wait_until(lambda: list_picture(s) != before, "Down to select in the list after About", 5)
     log("the list has the focus after About from the keyboard")
 
-    menu.click("Exit")
+    menu.press("Exit")
     status = s.wait_exit()
     if status != 0:
         raise E2EFailure(f"Exit ended the program with status {status}")
-    log("Exit ended the program with status 0")
+    log("Exit from the keyboard ended the program with status 0")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 """Drives the real Lexivorn program on a private virtual display.
 
 A session starts Xvfb (it picks a free display itself through -displayfd),
-openbox on it, and then the program with a private HOME and runtime
-directory, so nothing of the machine's own desktop leaks in: no native
-dialogs (QT_QPA_PLATFORMTHEME is empty), no settings, no other windows.
+a window manager on it (openbox unless told otherwise; those that want one
+get a private session bus), and then the program with a private HOME and
+runtime directory, so nothing of the machine's own desktop leaks in: no
+native dialogs (QT_QPA_PLATFORMTHEME is empty), no settings, no other
+windows.
 
 The program runs under LANG=C.UTF-8. That locale exists on every Debian
 machine without locale-gen, and in it the list orders entries by their
@@ -38,6 +40,17 @@ from e2ecommon import (DEFAULT_TIMEOUT, MAIN_TITLE, MENU_ITEMS, OPEN_TITLE,  # n
 from x11windows import Windows
 
 
+# How each window manager is started on the display, and whether it needs a
+# session bus.
+WINDOW_MANAGERS = {
+    "openbox": (["openbox", "--sm-disable"], False),
+    "xfwm4": (["xfwm4", "--compositor=off", "--sm-client-disable"], True),
+    "icewm": (["icewm"], False),
+    "mutter": (["mutter", "--x11", "--replace", "--sm-disable"], True),
+    "kwin": (["kwin_x11", "--replace"], True),
+}
+
+
 def _die_with_parent():
     # Runs in the child between fork and exec: ask the kernel to send us
     # SIGTERM when the test process goes away, even by SIGKILL.
@@ -49,9 +62,10 @@ def _die_with_parent():
 
 
 class Session(Windows):
-    def __init__(self, program, artifacts_dir, name, screen="1280x1024"):
+    def __init__(self, program, artifacts_dir, name, screen="1280x1024", wm="openbox"):
         self.program = os.path.abspath(program)
         self.screen_size = screen
+        self.wm = wm
         self.artifacts = os.path.abspath(os.path.join(artifacts_dir, name))
         self.tmp = tempfile.mkdtemp(prefix=f"lexivorn-e2e-{name}-")
         self.display = None
@@ -160,9 +174,17 @@ class Session(Windows):
         }
         wait_until(lambda: self._tool_ok(["xdpyinfo"]), f"Xvfb on {self.display}")
         log(f"Xvfb answers on {self.display}")
-        self._spawn("openbox", ["openbox", "--sm-disable"], env=self.env, cwd=home)
-        wait_until(lambda: self._tool_ok(["wmctrl", "-m"]), "openbox to manage the display")
-        log("openbox runs")
+        argv, needs_bus = WINDOW_MANAGERS[self.wm]
+        wm_env = dict(self.env)
+        if needs_bus:
+            bus = os.path.join(runtime, "bus")
+            self._spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 f"--address=unix:path={bus}"], env=self.env, cwd=home)
+            wait_until(lambda: os.path.exists(bus), "the session bus")
+            wm_env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={bus}"
+        self._spawn(self.wm, argv, env=wm_env, cwd=home)
+        wait_until(lambda: self._tool_ok(["wmctrl", "-m"]), f"{self.wm} to manage the display")
+        log(f"{self.wm} runs")
 
     def _tool_ok(self, argv):
         return subprocess.run(argv, env=self.env, stdout=subprocess.DEVNULL,
@@ -179,22 +201,25 @@ class Session(Windows):
 
     # ---- the program ----------------------------------------------------
 
-    def start_program(self, *files, limits=()):
+    def start_program(self, *files, limits=(), env=None):
         """Starts the program, naming files on its command line if given;
         limits are (resource, soft limit) pairs that the child sets on
-        itself before it runs the program. Without files, returns the main
-        window once it is shown; with them the main window hides at once for
-        the first Open, so the caller waits for what that shows."""
+        itself before it runs the program, env variables to set for it.
+        Without files, returns the main window once it is shown; with them
+        the main window hides at once for the first Open, so the caller
+        waits for what that shows."""
         def limited():
             _die_with_parent()
             for which, soft in limits:
                 resource.setrlimit(which, (soft, resource.getrlimit(which)[1]))
-        self.app = self._spawn("lexivorn", [self.program, *files], env=self.env,
+        self.app = self._spawn("lexivorn", [self.program, *files], env={**self.env, **(env or {})},
                                cwd=self.env["HOME"], preexec_fn=limited)
         if files:
+            self.main_window = None
             return None
         self.main_window = self.wait_window(MAIN_TITLE)
         log(f"main window {self.main_window} is shown")
+        self.expect_focus(self.main_window, "at start")
         return self.main_window
 
     def program_running(self):
@@ -211,25 +236,33 @@ class Session(Windows):
             raise E2EFailure(f"the program ended unexpectedly with status {self.app.returncode}")
 
 
-REQUIRED_TOOLS = ["Xvfb", "openbox", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "import"]
+REQUIRED_TOOLS = ["Xvfb", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "import"]
 SKIP = 77
 
 
 def main(run, name, screen="1280x1024"):
-    """Entry of a test script: argv is the program and the folder for the
-    pictures and logs, on a virtual screen of the given size. Returns the
-    exit status for CTest (77: skipped)."""
-    if len(sys.argv) != 3:
-        print(f"usage: {sys.argv[0]} <lexivorn program> <artifacts folder>", file=sys.stderr)
+    """Entry of a test script: argv is the program, the folder for the
+    pictures and logs, and optionally the window manager (openbox), on a
+    virtual screen of the given size. Returns the exit status for CTest
+    (77: skipped)."""
+    if len(sys.argv) not in (3, 4) or sys.argv[3:] and sys.argv[3] not in WINDOW_MANAGERS:
+        print(f"usage: {sys.argv[0]} <lexivorn program> <artifacts folder> "
+              f"[{'|'.join(WINDOW_MANAGERS)}]", file=sys.stderr)
         return 2
-    missing = [t for t in REQUIRED_TOOLS if shutil.which(t) is None]
-    if missing:
-        print(f"SKIP: missing {', '.join(missing)} (bash scripts/install-deps.sh test installs them)")
-        return SKIP
     program, artifacts = sys.argv[1], sys.argv[2]
+    wm = sys.argv[3] if len(sys.argv) == 4 else "openbox"
+    argv, needs_bus = WINDOW_MANAGERS[wm]
+    tools = REQUIRED_TOOLS + [argv[0]] + (["dbus-daemon"] if needs_bus else [])
+    missing = [t for t in tools if shutil.which(t) is None]
+    if missing:
+        print(f"SKIP: missing {', '.join(missing)} (bash scripts/install-deps.sh test installs "
+              "them; desktops installs the others)")
+        return SKIP
+    if wm != "openbox":
+        name = f"{name}-{wm}"
     started = time.monotonic()
     try:
-        with Session(program, artifacts, name, screen) as session:
+        with Session(program, artifacts, name, screen, wm) as session:
             run(session)
             if session.program_running():
                 raise E2EFailure("the program is still running at the end of the test")

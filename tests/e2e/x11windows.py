@@ -53,7 +53,7 @@ class Windows:
         return window in self.visible_windows()
 
     def title_of(self, window):
-        return self.x("xdotool", "getwindowname", str(window)).rstrip("\n")
+        return self.x("xdotool", "getwindowname", str(window), check=False).rstrip("\n")
 
     def geometry(self, window):
         out = self.x("xwininfo", "-id", str(window))
@@ -64,24 +64,38 @@ class Windows:
         return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
                 int(fields["Width"]), int(fields["Height"]))
 
-    def focus(self, window):
-        """Makes the window the active one, the way a click on it would."""
-        def active():
-            self.x("xdotool", "windowactivate", str(window), check=False)
-            out = self.x("xdotool", "getactivewindow", check=False).strip()
-            return out == str(window)
-        wait_until(active, f"window {window} to become active", 5)
+    def focused_window(self):
+        """The window that has the keyboard focus, or None (the desktop)."""
+        out = self.x("xdotool", "getwindowfocus", check=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def expect_focus(self, window, when, timeout=5):
+        """A person types into whatever has the keyboard focus, and nobody
+        gives it to the program for them: the window must have it of its own
+        accord, or the test fails."""
+        try:
+            wait_until(lambda: self.focused_window() == window,
+                       f"window {window} to have the keyboard focus {when}", timeout)
+        except E2EFailure:
+            focused = self.focused_window()
+            where = f'window {focused} "{self.title_of(focused)}"' if focused else "the desktop"
+            self.screenshot("focus-elsewhere")
+            raise E2EFailure(f'"{self.title_of(window)}" lacks the keyboard focus {when}; '
+                             f"it is on {where}")
 
     def key(self, window, *keys):
-        self.focus(window)
+        """Presses the keys, as a person does once they see the window has
+        the keyboard focus."""
+        self.expect_focus(window, f"for the keys {' '.join(keys)}")
         self.x("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys)
 
     def type_text(self, window, text):
-        self.focus(window)
+        self.expect_focus(window, "for typing")
         self.x("xdotool", "type", "--clearmodifiers", "--delay", "8", "--", text)
 
     def click(self, window, x, y):
-        self.focus(window)
+        """Moves the pointer to the window's point and clicks there; the
+        window manager does with the click what it does for a person."""
         self.x("xdotool", "mousemove", "--window", str(window), str(x), str(y),
                "click", "1")
 

@@ -71,6 +71,8 @@ void tst_QtHostMessages::messageReply_data()
             << Information << Closing::CloseWindow << Ok << QMessageBox::Information << ok;
     QTest::newRow("OK of a warning box")
             << Warning << Closing::ClickOk << Ok << QMessageBox::Warning << ok;
+    QTest::newRow("Return on a question whether to replace takes No")
+            << YesNoWarningDefaultNo << Closing::PressReturn << No << QMessageBox::Warning << yesNo;
 }
 
 void tst_QtHostMessages::messageReply()

@@ -55,7 +55,8 @@ check_program() {
     local run=(env -u DISPLAY -u WAYLAND_DISPLAY -u LANG LC_ALL=C QT_QPA_PLATFORM=xcb "$program")
     status=0
     out=$("${run[@]}" --help 2>&1) || status=$?
-    ((status == 0)) && grep -q '^Usage: .*\[FILE\.\.\.\]$' <<<"$out" ||
+    # The program is run by its full path; the usage names it alone.
+    ((status == 0)) && grep -q "^Usage: ${program##*/} \[options\] \[FILE\.\.\.\]$" <<<"$out" ||
         fail "$program --help with no display: status $status: $out"
     status=0
     out=$("${run[@]}" --version 2>&1) || status=$?

@@ -13,7 +13,8 @@ MessageReply FakeHostUi::ShowMessage(const QString &prompt, MessageStyle style,
         onCall(call);
     if (!replies.isEmpty())
         return replies.dequeue();
-    return style == MessageStyle::YesNo ? MessageReply::No : MessageReply::Ok;
+    const bool yesNo = style == MessageStyle::YesNo || style == MessageStyle::YesNoWarningDefaultNo;
+    return yesNo ? MessageReply::No : MessageReply::Ok;
 }
 
 static QString showDialog(FakeHostUi &fake, HostCall::Kind kind, const FileDialogSettings &settings,

@@ -14,6 +14,18 @@ namespace {
 
 constexpr int UsageError = 2;
 
+// The help, its usage line naming the program by its name rather than by
+// the path it was started by.
+QString helpText(const QCommandLineParser &parser)
+{
+    const QString started = QCoreApplication::arguments().value(0);
+    QString text = parser.helpText();
+    const qsizetype at = text.indexOf(started);
+    if (!started.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
+        text.replace(at, started.size(), QFileInfo(started).fileName());
+    return text;
+}
+
 void print(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -48,17 +60,19 @@ CommandLine readCommandLine(int &argc, char **argv)
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(
-            u"FILE"_s, u"Text files to open one after another, as Open does."_s, u"[FILE...]"_s);
+            u"FILE"_s,
+            u"Text files to open together, as one Open: one progress window and one prompt."_s,
+            u"[FILE...]"_s);
 
     CommandLine commandLine;
     if (!parser.parse(arguments)) {
-        const QString usage = parser.helpText().section(u'\n', 0, 0);
+        const QString usage = helpText(parser).section(u'\n', 0, 0);
         print(stderr,
               QCoreApplication::applicationName() % u": "_s % parser.errorText() % u'\n' % usage
                       % u'\n');
         commandLine.exitStatus = UsageError;
     } else if (parser.isSet(help)) {
-        print(stdout, parser.helpText());
+        print(stdout, helpText(parser));
         commandLine.exitStatus = 0;
     } else if (parser.isSet(version)) {
         print(stdout, AppInfo::Name % u' ' % AppInfo::Version % u'\n');

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 #include <QWidget>
 
@@ -67,13 +68,53 @@ DroppedFiles droppedFiles(const QMimeData *data)
     return files;
 }
 
+// A frame over the whole window in the highlight colour, a sign that the
+// files dragged over it are welcome; the drag passes through it.
+class DropWelcome final : public QWidget
+{
+public:
+    explicit DropWelcome(QWidget *window)
+        : QWidget(window)
+    {
+        setObjectName(QStringLiteral("dropWelcome"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QColor fill = palette().color(QPalette::Highlight);
+        fill.setAlphaF(0.12f);
+        painter.fillRect(rect(), fill);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+};
+
 } // namespace
 
 FileDropTarget::FileDropTarget(QWidget *window)
     : QObject(window)
+    , m_window(window)
 {
     window->setAcceptDrops(true);
     window->installEventFilter(this);
+}
+
+void FileDropTarget::showWelcome(bool shown)
+{
+    if (!m_welcome) {
+        if (!shown)
+            return;
+        m_welcome = new DropWelcome(m_window);
+    }
+    if (shown) {
+        m_welcome->setGeometry(m_window->rect());
+        m_welcome->raise();
+    }
+    m_welcome->setVisible(shown);
 }
 
 bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
@@ -82,13 +123,20 @@ bool FileDropTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        if (droppedFiles(drag->mimeData()).isEmpty() || !(drag->possibleActions() & Qt::CopyAction))
-            drag->ignore();
-        else
+        const bool welcome = !droppedFiles(drag->mimeData()).isEmpty()
+                && (drag->possibleActions() & Qt::CopyAction);
+        if (welcome)
             acceptAsCopy(drag);
+        else
+            drag->ignore();
+        showWelcome(welcome);
         return true;
     }
+    case QEvent::DragLeave:
+        showWelcome(false);
+        return QObject::eventFilter(watched, event);
     case QEvent::Drop: {
+        showWelcome(false);
         auto *drop = static_cast<QDropEvent *>(event);
         const DroppedFiles files = droppedFiles(drop->mimeData());
         if (files.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {

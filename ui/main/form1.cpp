@@ -28,10 +28,10 @@ using namespace Qt::StringLiterals;
 using listfile::FileResult;
 
 Form1::Form1(HostUi &host, QWidget *parent)
-    // A tool window, because desktops give that type no taskbar button,
-    // through every hide and show.
+    // A normal window, which every window manager gives the focus to; it is
+    // kept off the taskbar by its window states (keepOffTaskbar).
     : QMainWindow(parent,
-                  Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_host(host)
     , m_openDialog(host, openDialogSettings())
@@ -44,12 +44,14 @@ Form1::Form1(HostUi &host, QWidget *parent)
     createList();
     createStatusBar();
     createMenuBar();
-    setFixedClientSize();
+    setFixedClientSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    fitToScreen(this, [this](const QSize &room) { setFixedClientSize(room); });
     // First shown centred on the screen, and never left minimized: it has
     // no taskbar button to bring it back by.
     centreOnScreen(this);
     keepWindowNormal(this);
     keepOffTaskbar(this);
+    takeFocusWhenShown(this);
     // Files dropped from a file manager open as if chosen in the dialog.
     connect(new FileDropTarget(this), &FileDropTarget::filesDropped, this, &Form1::openFiles);
     Form_Load();
@@ -104,6 +106,7 @@ void Form1::createMenuBar()
     // expect submenus, so the bar stays inside the window.
     bar->setNativeMenuBar(false);
     highlightActiveItem(bar);
+    reachBarByF10(bar);
     const auto addItem = [this, bar](const QString &name, const QString &caption,
                                      void (Form1::*command)()) {
         QAction *action = bar->addAction(caption);
@@ -123,16 +126,23 @@ void Form1::createMenuBar()
     connect(bar, &QMenuBar::triggered, m_listView, [this] { m_listView->setFocus(); });
 }
 
-void Form1::setFixedClientSize()
+void Form1::setFixedClientSize(const QSize &room)
 {
     // The client area below the menu bar: the list's area above the status
     // bar, which is docked to the bottom edge.
-    const int width = twipsToPixelsX(this, 7935);
-    const int height = twipsToPixelsY(this, 5295);
-    const int listAreaHeight = twipsToPixelsY(this, 5040);
+    const int width = qMin(twipsToPixelsX(this, 7935), room.width());
+    const int statusBarHeight = twipsToPixelsY(this, 5295) - twipsToPixelsY(this, 5040);
+    const int menuBarHeight = menuBar()->heightForWidth(width);
+    const int listTop = twipsToPixelsY(this, 120);
+    const int listAreaHeight =
+            qMax(qMin(twipsToPixelsY(this, 5040), room.height() - menuBarHeight - statusBarHeight),
+                 2 * listTop + m_listView->fontMetrics().height());
     centralWidget()->setFixedSize(width, listAreaHeight);
-    m_statusBar->setFixedHeight(height - listAreaHeight);
-    setFixedSize(width, menuBar()->heightForWidth(width) + height);
+    const int listLeft = twipsToPixelsX(this, 120);
+    m_listView->resize(qMin(twipsToPixelsX(this, 7695), width - 2 * listLeft),
+                       qMin(twipsToPixelsY(this, 4890), listAreaHeight - listTop - 2));
+    m_statusBar->setFixedHeight(statusBarHeight);
+    setFixedSize(width, menuBarHeight + listAreaHeight + statusBarHeight);
 }
 
 void Form1::reportFileError(const QString &what, const listfile::FileResult &result)

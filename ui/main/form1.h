@@ -54,7 +54,9 @@ private:
     void createList();
     void createStatusBar();
     void createMenuBar();
-    void setFixedClientSize();
+    // The design size, or less where the screen leaves less `room`: the
+    // list gives up what the menu bar and the status bar need.
+    void setFixedClientSize(const QSize &room);
     void openBatch(const QStringList &fileNames, const QList<listfile::FileResult> &refused);
     void filesRead(const QList<listfile::FileResult> &failures);
     // The end of an Open: the files that failed are told.

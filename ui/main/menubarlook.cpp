@@ -2,9 +2,12 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QShortcut>
 #include <QStyleOptionMenuItem>
 #include <QWindow>
 
@@ -102,6 +105,23 @@ void highlightActiveItem(QMenuBar *bar)
     auto *style = new HighlightStyle;
     style->setParent(bar);
     bar->setStyle(style);
+}
+
+void reachBarByF10(QMenuBar *bar)
+{
+    auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F10), bar->window());
+    QObject::connect(shortcut, &QShortcut::activated, bar, [bar] {
+        // The bar watches its window for Alt: the press arrives as a
+        // shortcut override, the release ends it and enters (or leaves) the
+        // bar, with the focus put back where it was on leaving. A key event
+        // of Alt itself reports the Alt modifier flipped, as X11 gives the
+        // modifiers from before the key: none here reads as Alt held.
+        QWidget *window = bar->window();
+        QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &release);
+    });
 }
 
 QAction *addBarSeparator(QMenuBar *bar, const QString &name)

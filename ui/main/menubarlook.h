@@ -12,3 +12,8 @@ void highlightActiveItem(QMenuBar *bar);
 // Adds a greyed "|" between two commands. It is drawn as its caption, and
 // screen readers are told it is a separator rather than a menu item.
 QAction *addBarSeparator(QMenuBar *bar, const QString &name);
+
+// F10 puts the keyboard on the bar as a press and release of Alt does, and
+// a second F10 or Escape gives it back: the key Windows and GTK programs
+// use, which Qt leaves unbound.
+void reachBarByF10(QMenuBar *bar);

@@ -1,5 +1,7 @@
 #include "shownentry.h"
 
+#include <QList>
+
 namespace {
 
 // A mark for each character that ends a line in a text layout, or that
@@ -70,4 +72,28 @@ QString markedForDisplay(QString text)
         i += mark.size() - 1;
     }
     return text;
+}
+
+qsizetype markLengthAt(QStringView shown, qsizetype at)
+{
+    // Every mark, gathered once from the characters that can have one.
+    static const QList<QStringView> marks = [] {
+        QList<QStringView> found;
+        const auto gather = [&found](char16_t first, char16_t last) {
+            for (char16_t c = first; c <= last; ++c) {
+                if (const QStringView mark = markFor(c); !mark.isEmpty())
+                    found.append(mark);
+            }
+        };
+        gather(0x0000, 0x00FF);
+        gather(0x2000, 0x206F);
+        gather(0xFE00, 0xFEFF);
+        return found;
+    }();
+    const QStringView rest = shown.sliced(at);
+    for (const QStringView mark : marks) {
+        if (rest.startsWith(mark))
+            return mark.size();
+    }
+    return 0;
 }

@@ -10,3 +10,8 @@
 // controls is left as it is, so it still shapes and orders as written. Only
 // the shown text changes; the entry's bytes never do.
 QString markedForDisplay(QString text);
+
+// The length of the mark that starts at `at` in a text made by
+// markedForDisplay, or 0 where none does. A file's own text may hold the
+// same characters: this tells the shapes, not where they came from.
+qsizetype markLengthAt(QStringView shown, qsizetype at);

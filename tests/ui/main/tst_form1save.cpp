@@ -23,6 +23,7 @@ private slots:
     void cancelledSaveWritesNothing();
     void failedSave_data();
     void failedSave();
+    void save_data();
     void save();
 };
 
@@ -103,20 +104,75 @@ void tst_Form1Save::failedSave()
     QVERIFY(QFileInfo(m_dir->filePath(u"folder"_s)).isDir());
 }
 
+void tst_Form1Save::save_data()
+{
+    // The name the dialog hands back, as Qt's dialog does (with ".txt",
+    // asked about) or as the desktop's does (without, asked about as typed).
+    QTest::addColumn<QString>("returned");
+    QTest::addColumn<QStringList>("existing"); // files there before the save
+    QTest::addColumn<QList<MessageReply>>("answers"); // to the program's question
+    QTest::addColumn<QString>("written"); // empty: nothing written
+    QTest::addColumn<QString>("askedAbout"); // the name the program asked about
+
+    const QString out = u"out.txt"_s;
+    QTest::newRow("name with .txt, taken: the dialog asked")
+            << out << QStringList{out} << QList<MessageReply>{} << out << QString();
+    QTest::newRow("name without .txt gets it")
+            << u"out"_s << QStringList{} << QList<MessageReply>{} << out << QString();
+    QTest::newRow("name without .txt whose .txt is taken: asked, Yes")
+            << u"out"_s << QStringList{out} << QList<MessageReply>{MessageReply::Yes} << out << out;
+    QTest::newRow("name without .txt whose .txt is taken: No shows the dialog again")
+            << u"out"_s << QStringList{out} << QList<MessageReply>{MessageReply::No} << QString()
+            << out;
+    QTest::newRow("the proposed name accepted, its .txt taken: asked")
+            << u"Alphabetized File"_s << QStringList{u"Alphabetized File.txt"_s}
+            << QList<MessageReply>{MessageReply::Yes} << u"Alphabetized File.txt"_s
+            << u"Alphabetized File.txt"_s;
+    QTest::newRow("name without .txt, taken itself: its .txt written")
+            << u"out"_s << QStringList{u"out"_s} << QList<MessageReply>{} << out << QString();
+    QTest::newRow("own extension kept")
+            << u"out.lst"_s << QStringList{} << QList<MessageReply>{} << u"out.lst"_s << QString();
+}
+
 void tst_Form1Save::save()
 {
+    QFETCH(QString, returned);
+    QFETCH(QStringList, existing);
+    QFETCH(QList<MessageReply>, answers);
+    QFETCH(QString, written);
+    QFETCH(QString, askedAbout);
+
     open(writeFile(u"first.txt"_s, "pear\r\napple  \r\n"));
     open(writeFile(u"second.txt"_s, "fig"));
-    const QString path = writeFile(u"out.txt"_s, "old contents, longer than the new\r\n");
+    const QByteArray old = "old contents, longer than the new\r\n";
+    for (const QString &name : existing)
+        writeFile(name, old);
     m_host->calls.clear();
-    m_host->saveNames.enqueue(path);
+    m_host->saveNames.enqueue(m_dir->filePath(returned));
+    m_host->replies.append(answers);
     action(u"mnuSave"_s)->trigger();
 
-    QCOMPARE(m_form->SavePath(), path);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("apple\r\nfig\r\npear\r\n"));
-    const QList<HostCall> messages = m_host->messages();
+    QList<HostCall> messages = m_host->messages();
+    if (!askedAbout.isEmpty()) {
+        QVERIFY(!messages.isEmpty());
+        const HostCall question = messages.takeFirst();
+        QCOMPARE(question.prompt, askedAbout + u" already exists.\nDo you want to replace it?"_s);
+        QCOMPARE(question.style, MessageStyle::YesNoWarningDefaultNo);
+        QCOMPARE(question.title, u"Save file as..."_s);
+    }
+    for (const QString &name : existing) {
+        if (name != written)
+            QCOMPARE(readFile(m_dir->filePath(name)), old);
+    }
+    if (written.isEmpty()) {
+        // Back in the dialog, which the user then cancels.
+        QCOMPARE(m_host->calls.last().kind, HostCall::SaveDialog);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(m_form->SavePath(), QString());
+        return;
+    }
+    QCOMPARE(m_form->SavePath(), m_dir->filePath(written));
+    QCOMPARE(readFile(m_dir->filePath(written)), QByteArray("apple\r\nfig\r\npear\r\n"));
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().prompt, u"File was saved successfully!"_s);
     QCOMPARE(messages.first().style, MessageStyle::OkOnly);

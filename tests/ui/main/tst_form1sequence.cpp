@@ -52,10 +52,14 @@ void tst_Form1Sequence::dropOnWindow(QMimeData *data)
     QApplication::sendEvent(m_form.get(), &enter);
     QVERIFY(enter.isAccepted());
     QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    // The window shows that the files are welcome while they are over it.
+    const QWidget *welcome = m_form->findChild<QWidget *>(u"dropWelcome"_s);
+    QVERIFY(welcome && !welcome->isHidden());
     QDropEvent drop(QPointF(20, 40), offered, data, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(m_form.get(), &drop);
     QVERIFY(drop.isAccepted());
     QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QVERIFY(welcome->isHidden());
 }
 
 void tst_Form1Sequence::init()
