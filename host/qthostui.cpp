@@ -20,8 +20,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
-#include <QStyle>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
