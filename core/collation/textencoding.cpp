@@ -55,36 +55,41 @@ qsizetype sequenceLength(const unsigned char *at, qsizetype left)
     return 0; // a stray continuation byte, C0, C1 or F5-FF
 }
 
-// How many of the eight bytes at `at` are ASCII before the first that is
-// not; 8 when all are.
-qsizetype asciiRun(const unsigned char *at)
+constexpr quint64 highBits = 0x8080808080808080;
+
+// The first byte at or after `at` that is not ASCII, or `end`. Sixteen bytes
+// at a time where it can: most text is long runs of ASCII.
+const unsigned char *skipAscii(const unsigned char *at, const unsigned char *end)
 {
-    const quint64 high = qFromLittleEndian<quint64>(at) & 0x8080808080808080;
-    return high == 0 ? 8 : qsizetype(std::countr_zero(high) / 8);
+    while (end - at >= 16
+           && ((qFromLittleEndian<quint64>(at) | qFromLittleEndian<quint64>(at + 8)) & highBits)
+                   == 0)
+        at += 16;
+    while (end - at >= 8) {
+        if (const quint64 high = qFromLittleEndian<quint64>(at) & highBits; high != 0)
+            return at + std::countr_zero(high) / 8;
+        at += 8;
+    }
+    while (at < end && *at < 0x80)
+        ++at;
+    return at;
 }
 
 } // namespace
 
 // Reads the whole entry, however little of it is decoded: one byte that is
-// not UTF-8 anywhere makes all of it Windows-1252. ASCII goes eight bytes
-// at a time, so a long line costs little to check.
+// not UTF-8 anywhere makes all of it Windows-1252.
 EntryEncoding entryEncoding(QByteArrayView bytes)
 {
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
-    const qsizetype size = bytes.size();
+    const auto *at = reinterpret_cast<const unsigned char *>(bytes.data());
+    const unsigned char *const end = at + bytes.size();
     bool ascii = true;
-    for (qsizetype i = 0; i < size;) {
-        if (size - i >= 8) {
-            const qsizetype run = asciiRun(data + i);
-            i += run;
-            if (run == 8)
-                continue;
-        }
-        const qsizetype length = sequenceLength(data + i, size - i);
+    while ((at = skipAscii(at, end)) < end) {
+        const qsizetype length = sequenceLength(at, end - at);
         if (length == 0)
             return EntryEncoding::Windows1252;
-        ascii = ascii && length == 1;
-        i += length;
+        ascii = false;
+        at += length;
     }
     return ascii ? EntryEncoding::Ascii : EntryEncoding::Utf8;
 }

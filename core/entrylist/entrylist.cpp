@@ -33,8 +33,25 @@ struct SortRecord
 } // namespace
 
 EntryList::EntryList(const QLocale &locale)
-    : m_keys(locale)
+    : m_locale(locale)
+    , m_keys(locale)
 { }
+
+EntryList::EntryList(const EntryList &other)
+    : EntryList(other.m_locale)
+{
+    m_entries.reserve(other.m_entries.size());
+    for (const Entry &entry : other.m_entries) {
+        Entry copy = entry;
+        // The key beyond the start stays behind in `other`'s buffer.
+        if (copy.keyAt >= 0) {
+            copy.keyAt = -1;
+            copy.keySize = qMin(copy.keySize, startSize);
+            copy.whole = false;
+        }
+        m_entries.push_back(std::move(copy));
+    }
+}
 
 EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {

@@ -32,22 +32,24 @@ QString shownText(const QByteArray &entry)
 
 } // namespace
 
-// What a read takes to its thread and brings back. The list it builds holds
-// the entries there were before, then the files' lines: the shown list is
-// never touched from another thread, and takes its place at once.
+// What a read takes to its thread and brings back. The list it builds starts
+// as a copy of the shown list, which keeps the keys' starts and so costs
+// little, then takes the files' lines: the shown list is only read from the
+// other thread, never changed, and the new list takes its place at once.
 struct EntryListModel::FilesRead
 {
     QStringList fileNames;
-    QList<QByteArray> entriesBefore;
+    // The shown list, or none before the first read; the window leaves it
+    // as it is until the read has ended.
+    const core::EntryList *shown = nullptr;
     std::unique_ptr<core::EntryList> list;
     QList<FileResult> failures;
 
     void run()
     {
         try {
-            list = std::make_unique<core::EntryList>();
-            // In list order, so equal entries keep the order they came in.
-            [[maybe_unused]] const bool added = list->Add(entriesBefore);
+            list = shown ? std::make_unique<core::EntryList>(*shown)
+                         : std::make_unique<core::EntryList>();
         } catch (const std::bad_alloc &) {
             list.reset();
             failures = {FileResult::failure(
@@ -87,11 +89,7 @@ void EntryListModel::addFiles(const QStringList &fileNames)
     Q_ASSERT(!m_reading);
     auto read = std::make_shared<FilesRead>();
     read->fileNames = fileNames;
-    if (m_entries) {
-        read->entriesBefore.reserve(m_entries->Count());
-        for (qint16 i = 0; i < m_entries->Count(); ++i)
-            read->entriesBefore.append(m_entries->Item(i));
-    }
+    read->shown = m_entries.get();
     m_reading = QThread::create([read] { read->run(); });
     m_reading->setParent(this);
     connect(m_reading, &QThread::finished, this, [this, read] { takeFilesRead(*read); });

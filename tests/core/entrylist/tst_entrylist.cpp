@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -165,16 +166,20 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
 
     const QLocale chosen = locale == u"C" ? QLocale::c() : QLocale(locale);
     EntryList single(chosen);
-    EntryList batched(chosen);
+    auto batched = std::make_unique<EntryList>(chosen);
     QList<QByteArray> added;
     for (int round = 0; round < 4; ++round) {
         const QList<QByteArray> batch = randomEntries(200);
         for (const QByteArray &entry : batch)
             QVERIFY(single.Add(entry));
-        QVERIFY(batched.Add(batch));
+        // Every Open after the first adds to a copy of the list, which
+        // keeps only the starts of the keys built so far.
+        if (round > 1)
+            batched = std::make_unique<EntryList>(*batched);
+        QVERIFY(batched->Add(batch));
         added += batch;
     }
-    QCOMPARE(itemsOf(batched), itemsOf(single));
+    QCOMPARE(itemsOf(*batched), itemsOf(single));
 
     const collation::CollationKeyMaker keys(chosen);
     std::vector<std::pair<QByteArray, QByteArray>> keyed;
@@ -186,7 +191,7 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     QList<QByteArray> byKeys;
     for (const auto &[key, entry] : keyed)
         byKeys << entry;
-    QCOMPARE(itemsOf(batched), byKeys);
+    QCOMPARE(itemsOf(*batched), byKeys);
 }
 
 void tst_EntryList::keepsBytesAndShowsText()

@@ -46,6 +46,14 @@ void tst_EntryText::decode_data()
     QTest::newRow("mixed valid and invalid") << "\xC3\xA9\xE9"_ba << u"Ã©é"_s;
     QTest::newRow("long ASCII, then invalid")
             << "0123456789abcdef caf\xE9"_ba << u"0123456789abcdef café"_s;
+    // ASCII is passed over sixteen and eight bytes at a time: a sequence
+    // across those steps, and an invalid byte well after it.
+    QTest::newRow("long, UTF-8 across the steps")
+            << "0123456789abcd\xE2\x82\xAC 0123456789abcdef 0123456789 \xC3\xA9"_ba
+            << u"0123456789abcd€ 0123456789abcdef 0123456789 é"_s;
+    QTest::newRow("long, UTF-8 then invalid late")
+            << "0123456789abcd\xE2\x82\xAC 0123456789abcdef 0123456789 \xE9"_ba
+            << u"0123456789abcdâ\u201A¬ 0123456789abcdef 0123456789 é"_s;
 }
 
 void tst_EntryText::decode()

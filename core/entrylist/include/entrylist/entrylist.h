@@ -22,6 +22,12 @@ public:
     static constexpr qint16 MaxCount = 32767;
 
     explicit EntryList(const QLocale &locale = collation::collationLocale());
+    // The same entries in the same order, under the same locale, without
+    // building their keys again: each keeps the start of its key, and more
+    // is built only where a later Add needs it. Reads `other` only, so
+    // `other` may go on being read meanwhile on another thread.
+    explicit EntryList(const EntryList &other);
+    EntryList &operator=(const EntryList &) = delete;
 
     // Adds one entry in its ordered place. Returns false, adding nothing,
     // when the list is full.
@@ -74,6 +80,7 @@ private:
 
     void makeRoomForKey(qsizetype size) const;
 
+    QLocale m_locale;
     collation::CollationKeyMaker m_keys;
     QByteArray m_keyBytes;
     qsizetype m_keyBytesLimit = -1;
