@@ -5,6 +5,8 @@
 // over with '#', and the file keeps its size. Every read goes on as it would
 // without it.
 
+#include "samefile.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,13 +25,6 @@ long long number(const char *name)
     return value ? std::atoll(value) : 0;
 }
 
-bool isFile(int fd, const char *path)
-{
-    struct stat opened, named;
-    return ::fstat(fd, &opened) == 0 && ::stat(path, &named) == 0 && opened.st_dev == named.st_dev
-            && opened.st_ino == named.st_ino;
-}
-
 } // namespace
 
 extern "C" ssize_t read(int fd, void *buffer, size_t size)
@@ -38,7 +33,7 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
     static std::atomic<bool> cut = false;
     const ssize_t got = next(fd, buffer, size);
     const char *path = std::getenv("LEXIVORN_CUT_FILE");
-    if (got <= 0 || cut || !path || !isFile(fd, path)
+    if (got <= 0 || cut || !path || !isSameFile(fd, path)
         || ::lseek(fd, 0, SEEK_CUR) < number("LEXIVORN_CUT_AT"))
         return got;
     cut = true;

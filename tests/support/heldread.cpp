@@ -4,6 +4,8 @@
 // that waits for them on its only thread is not held for good. Every read
 // then goes on as it would without it.
 
+#include "samefile.h"
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,13 +19,6 @@ using ReadFunction = ssize_t (*)(int, void *, size_t);
 
 constexpr int HoldLimit = 10'000; // milliseconds
 
-bool isFile(int fd, const char *path)
-{
-    struct stat opened, named;
-    return ::fstat(fd, &opened) == 0 && ::stat(path, &named) == 0 && opened.st_dev == named.st_dev
-            && opened.st_ino == named.st_ino;
-}
-
 } // namespace
 
 extern "C" ssize_t read(int fd, void *buffer, size_t size)
@@ -31,7 +26,7 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
     static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
     const char *path = std::getenv("LEXIVORN_HOLD_FILE");
     const char *marker = std::getenv("LEXIVORN_HOLD_WHILE");
-    if (path && marker && isFile(fd, path)) {
+    if (path && marker && isSameFile(fd, path)) {
         const timespec millisecond{0, 1'000'000};
         for (int held = 0; held < HoldLimit && ::access(marker, F_OK) == 0; ++held)
             ::nanosleep(&millisecond, nullptr);

@@ -2,18 +2,19 @@
 #include "fakehostui.h"
 #include "form1.h"
 #include "form2.h"
+#include "heldread.h"
 #include "mainwindowfixture.h"
 #include "shownwindow.h"
 #include "statuspanels.h"
 #include "windowkeeper.h"
 
+#include <optional>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QListView>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -287,19 +288,13 @@ void tst_Form1::exitEndsTheEventLoop_data()
 void tst_Form1::exitEndsTheEventLoop()
 {
     QFETCH(bool, duringRead);
-    if (duringRead && !qEnvironmentVariable("LD_PRELOAD").contains(u"heldread"_s))
+    if (duringRead && !HeldRead::isAvailable())
         QSKIP("needs lexivorn_heldread preloaded, as CTest runs this test");
 
     const QString path = writeFile(u"list.txt"_s, "b\r\na\r\n");
-    const QString marker = writeFile(u"held"_s, {});
-    if (duringRead) {
-        qputenv("LEXIVORN_HOLD_FILE", QFile::encodeName(path));
-        qputenv("LEXIVORN_HOLD_WHILE", QFile::encodeName(marker));
-    }
-    const auto unhold = qScopeGuard([&marker] {
-        QFile::remove(marker);
-        qunsetenv("LEXIVORN_HOLD_FILE");
-    });
+    std::optional<HeldRead> hold;
+    if (duringRead)
+        hold.emplace(path, writeFile(u"held"_s, {}));
     // Unsaved entries do not hold the program up, nor does a file being read.
     m_host->openNames.enqueue(path);
     m_form->mnuOpen_Click();

@@ -1,10 +1,12 @@
 #include "fakehostui.h"
 #include "form1.h"
 #include "form2.h"
+#include "heldread.h"
 #include "mainwindowfixture.h"
 #include "shownwindow.h"
 #include "statuspanels.h"
 
+#include <optional>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,7 +15,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -94,15 +95,8 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
     // As when Open is run from the keyboard: the bar has the focus.
     m_form->menuBar()->setFocus();
     const QString path = writeFile(u"list.txt"_s, "b\r\na\r\n");
-    // The file is held up, as on a slow disk, until the marker goes.
-    const QString marker = writeFile(u"held"_s, {});
-    const bool held = qEnvironmentVariable("LD_PRELOAD").contains(u"heldread"_s);
-    qputenv("LEXIVORN_HOLD_FILE", QFile::encodeName(path));
-    qputenv("LEXIVORN_HOLD_WHILE", QFile::encodeName(marker));
-    const auto unhold = qScopeGuard([&marker] {
-        QFile::remove(marker);
-        qunsetenv("LEXIVORN_HOLD_FILE");
-    });
+    const bool held = HeldRead::isAvailable();
+    HeldRead hold(path, writeFile(u"held"_s, {}));
     PaintCounter counter;
     counter.windowName = u"Form2"_s;
     qApp->installEventFilter(&counter);
@@ -125,7 +119,7 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
         QCOMPARE(progress->ProgressValue(), 0);
         QCOMPARE(m_form->StatusBar1().panelText(2), QString());
     }
-    QVERIFY(QFile::remove(marker));
+    QVERIFY(hold.release());
     waitUntilRead();
     qApp->removeEventFilter(&counter);
     QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
@@ -166,19 +160,13 @@ void tst_Form1Sequence::progressWindowClosedEarly_data()
 void tst_Form1Sequence::progressWindowClosedEarly()
 {
     QFETCH(bool, duringRead);
-    if (duringRead && !qEnvironmentVariable("LD_PRELOAD").contains(u"heldread"_s))
+    if (duringRead && !HeldRead::isAvailable())
         QSKIP("needs lexivorn_heldread preloaded, as CTest runs this test");
 
     const QString path = writeFile(u"list.txt"_s, "a\r\n");
-    const QString marker = writeFile(u"held"_s, {});
-    if (duringRead) {
-        qputenv("LEXIVORN_HOLD_FILE", QFile::encodeName(path));
-        qputenv("LEXIVORN_HOLD_WHILE", QFile::encodeName(marker));
-    }
-    const auto unhold = qScopeGuard([&marker] {
-        QFile::remove(marker);
-        qunsetenv("LEXIVORN_HOLD_FILE");
-    });
+    std::optional<HeldRead> hold;
+    if (duringRead)
+        hold.emplace(path, writeFile(u"held"_s, {}));
     m_host->openNames.enqueue(path);
     m_form->mnuOpen_Click();
     if (!duringRead)
@@ -191,7 +179,7 @@ void tst_Form1Sequence::progressWindowClosedEarly()
 
     m_host->openNames.enqueue(writeFile(u"more.txt"_s, "b\r\n"));
     m_form->mnuOpen_Click();
-    QFile::remove(marker);
+    hold.reset();
     waitUntilRead();
     QVERIFY(shownWindow<Form2>());
     QCOMPARE(shownWindow<Form2>()->ProgressValue(), 0);
