@@ -11,8 +11,6 @@
 #include <QStyleOptionMenuItem>
 #include <QWindow>
 
-#include <algorithm>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -111,7 +109,8 @@ void highlightActiveItem(QMenuBar *bar)
 
 void reachBarByF10(QMenuBar *bar)
 {
-    const auto enterOrLeaveBar = [bar] {
+    auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F10), bar->window());
+    QObject::connect(shortcut, &QShortcut::activated, bar, [bar] {
         // The bar watches its window for Alt: the press arrives as a
         // shortcut override, the release ends it and enters (or leaves) the
         // bar, with the focus put back where it was on leaving. Qt 6.4 and
@@ -128,23 +127,7 @@ void reachBarByF10(QMenuBar *bar)
             if ((bar->activeAction() != nullptr) != wasOnBar)
                 return;
         }
-        if (wasOnBar)
-            return;
-        // Neither reached the bar: the bar takes the keyboard itself, on its
-        // first command, where Left, Right and Return work as after Alt.
-        const QList<QAction *> commands = bar->actions();
-        const auto first = std::find_if(commands.begin(), commands.end(), [](QAction *command) {
-            return command->isEnabled() && command->isVisible() && !command->isSeparator();
-        });
-        if (first == commands.end())
-            return;
-        bar->setFocus(Qt::MenuBarFocusReason);
-        bar->setActiveAction(*first);
-    };
-    auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F10), bar->window());
-    QObject::connect(shortcut, &QShortcut::activated, bar, enterOrLeaveBar);
-    // Where the toolkit itself also answers F10, the key is ambiguous.
-    QObject::connect(shortcut, &QShortcut::activatedAmbiguously, bar, enterOrLeaveBar);
+    });
 }
 
 QAction *addBarSeparator(QMenuBar *bar, const QString &name)
