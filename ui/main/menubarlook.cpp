@@ -113,20 +113,14 @@ void reachBarByF10(QMenuBar *bar)
     QObject::connect(shortcut, &QShortcut::activated, bar, [bar] {
         // The bar watches its window for Alt: the press arrives as a
         // shortcut override, the release ends it and enters (or leaves) the
-        // bar, with the focus put back where it was on leaving. Qt 6.4 and
-        // 6.8 take Alt with no modifier, as X11 reports the modifiers from
-        // before the key; a later Qt may want Alt held. Each is tried, until
-        // the bar is entered or left.
+        // bar, with the focus put back where it was on leaving. A key event
+        // of Alt itself reports the Alt modifier flipped, as X11 gives the
+        // modifiers from before the key: none here reads as Alt held.
         QWidget *window = bar->window();
-        const bool wasOnBar = bar->activeAction() != nullptr;
-        for (const Qt::KeyboardModifiers held : {Qt::NoModifier, Qt::AltModifier}) {
-            QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, held);
-            QCoreApplication::sendEvent(window, &press);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, held);
-            QCoreApplication::sendEvent(window, &release);
-            if ((bar->activeAction() != nullptr) != wasOnBar)
-                return;
-        }
+        QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &release);
     });
 }
 
