@@ -3,6 +3,7 @@
 #include "fakehostui.h"
 #include "filesread.h"
 #include "form1.h"
+#include "heldread.h"
 #include "testfiles.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 // The main window shown over a scripted desktop, with a fresh folder for the
 // lists a test writes. A test class shows it in init() and drops it in
@@ -46,6 +48,18 @@ protected:
         m_host->openNames.enqueue(path);
         m_form->mnuOpen_Click();
         waitUntilRead();
+    }
+
+    // Opens a file as open() does or, `whileHeld`, has its read held up in
+    // `hold`, as on a slow disk, and returns with the read under way.
+    void open(const QString &path, bool whileHeld, std::optional<HeldRead> &hold)
+    {
+        if (whileHeld)
+            hold.emplace(path, writeFile(QStringLiteral("held"), {}));
+        m_host->openNames.enqueue(path);
+        m_form->mnuOpen_Click();
+        if (!whileHeld)
+            waitUntilRead();
     }
 
     void waitUntilRead() { QVERIFY(FilesRead::waitUntilRead(m_form->List1())); }

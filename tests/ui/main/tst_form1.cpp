@@ -292,14 +292,9 @@ void tst_Form1::exitEndsTheEventLoop()
         QSKIP("needs lexivorn_heldread preloaded, as CTest runs this test");
 
     const QString path = writeFile(u"list.txt"_s, "b\r\na\r\n");
-    std::optional<HeldRead> hold;
-    if (duringRead)
-        hold.emplace(path, writeFile(u"held"_s, {}));
     // Unsaved entries do not hold the program up, nor does a file being read.
-    m_host->openNames.enqueue(path);
-    m_form->mnuOpen_Click();
-    if (!duringRead)
-        waitUntilRead();
+    std::optional<HeldRead> hold;
+    open(path, duringRead, hold);
     m_host->calls.clear();
     QTimer::singleShot(0, action(u"mnuExit"_s), &QAction::trigger);
     // Should Exit fail to end the loop, this ends it with another status.

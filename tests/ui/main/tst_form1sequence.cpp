@@ -165,12 +165,7 @@ void tst_Form1Sequence::progressWindowClosedEarly()
 
     const QString path = writeFile(u"list.txt"_s, "a\r\n");
     std::optional<HeldRead> hold;
-    if (duringRead)
-        hold.emplace(path, writeFile(u"held"_s, {}));
-    m_host->openNames.enqueue(path);
-    m_form->mnuOpen_Click();
-    if (!duringRead)
-        waitUntilRead();
+    open(path, duringRead, hold);
     QVERIFY(m_form->isHidden());
     shownWindow<Form2>()->close();
     QVERIFY(m_form->isVisible());
