@@ -121,7 +121,19 @@ struct KeyTextIteration
 KeyText::KeyText(LocaleCollation &collation, PieceTable &pieces)
     : m_collation(collation)
     , m_pieces(pieces)
-{ }
+{
+    m_iterator.context = this;
+    m_iterator.getIndex = KeyTextIteration::getIndex;
+    m_iterator.move = KeyTextIteration::move;
+    m_iterator.hasNext = KeyTextIteration::hasNext;
+    m_iterator.hasPrevious = KeyTextIteration::hasPrevious;
+    m_iterator.current = KeyTextIteration::current;
+    m_iterator.next = KeyTextIteration::next;
+    m_iterator.previous = KeyTextIteration::previous;
+    m_iterator.reservedFn = KeyTextIteration::reserved;
+    m_iterator.getState = KeyTextIteration::getState;
+    m_iterator.setState = KeyTextIteration::setState;
+}
 
 void KeyText::reset(const EntryCodePoints &source)
 {
@@ -146,20 +158,10 @@ std::u16string_view KeyText::segment()
 
 UCharIterator &KeyText::segmentIterator()
 {
-    m_iterator = {};
-    m_iterator.context = this;
     m_iterator.length = -1;
+    m_iterator.start = 0;
+    m_iterator.index = 0;
     m_iterator.limit = -1;
-    m_iterator.getIndex = KeyTextIteration::getIndex;
-    m_iterator.move = KeyTextIteration::move;
-    m_iterator.hasNext = KeyTextIteration::hasNext;
-    m_iterator.hasPrevious = KeyTextIteration::hasPrevious;
-    m_iterator.current = KeyTextIteration::current;
-    m_iterator.next = KeyTextIteration::next;
-    m_iterator.previous = KeyTextIteration::previous;
-    m_iterator.reservedFn = KeyTextIteration::reserved;
-    m_iterator.getState = KeyTextIteration::getState;
-    m_iterator.setState = KeyTextIteration::setState;
     return m_iterator;
 }
 
