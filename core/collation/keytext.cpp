@@ -210,24 +210,37 @@ void KeyText::makeMore()
         m_released = stableSize();
         return;
     }
-    // Letters that neither are marks nor continue a contraction need none of
-    // the rules: a run of them is made at once, and what else comes, one by
-    // one.
-    for (qsizetype made = 0; m_state == State::Making && made < runSize; ++made) {
-        const Piece *piece = m_reader->next();
+    // Letters that the rules leave alone are gathered into a run and
+    // appended at once; what else comes, one by one.
+    qsizetype made = 0;
+    while (made < runSize) {
+        char16_t run[runSize * std::size(Piece().utf16)];
+        size_t size = 0;
+        const Piece *piece = nullptr;
+        for (; made < runSize; ++made) {
+            piece = m_reader->next();
+            if (!piece || !piece->has(Piece::Plain))
+                break;
+            // All of the piece's units, fewer often being of use.
+            run[size] = piece->utf16[0];
+            run[size + 1] = piece->utf16[1];
+            run[size + 2] = piece->utf16[2];
+            size += piece->utf16Size;
+        }
+        if (size > 0) {
+            m_units.append(run, size);
+            m_previousClass = 0;
+        }
+        if (made == runSize)
+            break;
+        ++made;
         if (!piece) {
             finish();
             return;
         }
-        if (piece->flags & (Piece::Mark | Piece::Continues) || piece->leadingClass != 0) {
-            put(*piece);
-            continue;
-        }
-        if (piece->utf16Size == 1)
-            m_units.push_back(piece->utf16[0]);
-        else
-            m_units.append(piece->utf16, piece->utf16Size);
-        m_previousClass = 0;
+        put(*piece);
+        if (m_state != State::Making)
+            return;
     }
     if (m_state == State::Making)
         m_released = std::max(m_released, stableSize());
@@ -242,11 +255,11 @@ void KeyText::put(const Piece &piece)
     if (piece.leadingClass != 0 && piece.leadingClass < m_previousClass)
         m_units += combiningGraphemeJoiner;
     const std::u16string_view units(piece.utf16, piece.utf16Size);
-    const Piece *following = piece.has(Piece::Continues) ? m_reader->peek() : nullptr;
+    const Piece *following = piece.has(Piece::MayJoin) ? m_reader->peek() : nullptr;
     const std::u16string_view followingUnits = following
             ? std::u16string_view(following->utf16, following->utf16Size)
             : std::u16string_view();
-    if (piece.has(Piece::Continues) && m_collation.joinsLower(m_units, units, followingUnits)) {
+    if (piece.has(Piece::MayJoin) && m_collation.joinsLower(m_units, units, followingUnits)) {
         m_waitingMark = &piece;
         m_nextSegmentAt = lastLetterAt(m_units);
         m_released = qsizetype(m_units.size());
