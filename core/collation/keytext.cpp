@@ -15,8 +15,10 @@ namespace {
 constexpr char16_t combiningGraphemeJoiner = u'\u034F';
 
 // The text is made this many code points at a time, about what the start
-// of a key takes.
-constexpr qsizetype runSize = 8;
+// of a key takes: for the eight bytes of an entry's start ICU mostly reads
+// a letter a byte and one more, to see that no contraction goes on. A run
+// short of that makes a second one for most entries.
+constexpr qsizetype runSize = 9;
 // ASCII costs less to make, and more of it at once.
 constexpr qsizetype asciiRunSize = 64;
 
@@ -95,10 +97,20 @@ struct KeyTextIteration
                                                   : U_SENTINEL;
     }
 
+    // ICU calls this for every unit it reads: what is made already is
+    // returned without the cost of a call to make more.
     static UChar32 next(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        if (iterator->index < keyText.m_released || keyText.available(iterator->index))
+        if (iterator->index < keyText.m_released) [[likely]]
+            return keyText.m_units[size_t(iterator->index++)];
+        return makeNext(iterator);
+    }
+
+    Q_NEVER_INLINE static UChar32 makeNext(UCharIterator *iterator)
+    {
+        KeyText &keyText = text(iterator);
+        if (keyText.available(iterator->index))
             return keyText.m_units[size_t(iterator->index++)];
         return U_SENTINEL;
     }
@@ -121,7 +133,19 @@ struct KeyTextIteration
 KeyText::KeyText(LocaleCollation &collation, PieceTable &pieces)
     : m_collation(collation)
     , m_pieces(pieces)
-{ }
+{
+    m_iterator.context = this;
+    m_iterator.getIndex = KeyTextIteration::getIndex;
+    m_iterator.move = KeyTextIteration::move;
+    m_iterator.hasNext = KeyTextIteration::hasNext;
+    m_iterator.hasPrevious = KeyTextIteration::hasPrevious;
+    m_iterator.current = KeyTextIteration::current;
+    m_iterator.next = KeyTextIteration::next;
+    m_iterator.previous = KeyTextIteration::previous;
+    m_iterator.reservedFn = KeyTextIteration::reserved;
+    m_iterator.getState = KeyTextIteration::getState;
+    m_iterator.setState = KeyTextIteration::setState;
+}
 
 void KeyText::reset(const EntryCodePoints &source)
 {
@@ -146,20 +170,10 @@ std::u16string_view KeyText::segment()
 
 UCharIterator &KeyText::segmentIterator()
 {
-    m_iterator = {};
-    m_iterator.context = this;
     m_iterator.length = -1;
+    m_iterator.start = 0;
+    m_iterator.index = 0;
     m_iterator.limit = -1;
-    m_iterator.getIndex = KeyTextIteration::getIndex;
-    m_iterator.move = KeyTextIteration::move;
-    m_iterator.hasNext = KeyTextIteration::hasNext;
-    m_iterator.hasPrevious = KeyTextIteration::hasPrevious;
-    m_iterator.current = KeyTextIteration::current;
-    m_iterator.next = KeyTextIteration::next;
-    m_iterator.previous = KeyTextIteration::previous;
-    m_iterator.reservedFn = KeyTextIteration::reserved;
-    m_iterator.getState = KeyTextIteration::getState;
-    m_iterator.setState = KeyTextIteration::setState;
     return m_iterator;
 }
 
@@ -208,24 +222,37 @@ void KeyText::makeMore()
         m_released = stableSize();
         return;
     }
-    // Letters that neither are marks nor continue a contraction need none of
-    // the rules: a run of them is made at once, and what else comes, one by
-    // one.
-    for (qsizetype made = 0; m_state == State::Making && made < runSize; ++made) {
-        const Piece *piece = m_reader->next();
+    // Letters that the rules leave alone are gathered into a run and
+    // appended at once; what else comes, one by one.
+    qsizetype made = 0;
+    while (made < runSize) {
+        char16_t run[runSize * std::size(Piece().utf16)];
+        size_t size = 0;
+        const Piece *piece = nullptr;
+        for (; made < runSize; ++made) {
+            piece = m_reader->next();
+            if (!piece || !piece->has(Piece::Plain))
+                break;
+            // All of the piece's units, fewer often being of use.
+            run[size] = piece->utf16[0];
+            run[size + 1] = piece->utf16[1];
+            run[size + 2] = piece->utf16[2];
+            size += piece->utf16Size;
+        }
+        if (size > 0) {
+            m_units.append(run, size);
+            m_previousClass = 0;
+        }
+        if (made == runSize)
+            break;
+        ++made;
         if (!piece) {
             finish();
             return;
         }
-        if (piece->flags & (Piece::Mark | Piece::Continues) || piece->leadingClass != 0) {
-            put(*piece);
-            continue;
-        }
-        if (piece->utf16Size == 1)
-            m_units.push_back(piece->utf16[0]);
-        else
-            m_units.append(piece->utf16, piece->utf16Size);
-        m_previousClass = 0;
+        put(*piece);
+        if (m_state != State::Making)
+            return;
     }
     if (m_state == State::Making)
         m_released = std::max(m_released, stableSize());
@@ -240,11 +267,11 @@ void KeyText::put(const Piece &piece)
     if (piece.leadingClass != 0 && piece.leadingClass < m_previousClass)
         m_units += combiningGraphemeJoiner;
     const std::u16string_view units(piece.utf16, piece.utf16Size);
-    const Piece *following = piece.has(Piece::Continues) ? m_reader->peek() : nullptr;
+    const Piece *following = piece.has(Piece::MayJoin) ? m_reader->peek() : nullptr;
     const std::u16string_view followingUnits = following
             ? std::u16string_view(following->utf16, following->utf16Size)
             : std::u16string_view();
-    if (piece.has(Piece::Continues) && m_collation.joinsLower(m_units, units, followingUnits)) {
+    if (piece.has(Piece::MayJoin) && m_collation.joinsLower(m_units, units, followingUnits)) {
         m_waitingMark = &piece;
         m_nextSegmentAt = lastLetterAt(m_units);
         m_released = qsizetype(m_units.size());

@@ -23,6 +23,8 @@ class KeyText
 {
 public:
     KeyText(LocaleCollation &collation, PieceTable &pieces);
+    KeyText(const KeyText &) = delete;
+    KeyText &operator=(const KeyText &) = delete;
 
     // Starts on an entry, at its first segment.
     void reset(const EntryCodePoints &source);

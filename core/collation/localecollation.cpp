@@ -280,7 +280,8 @@ std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
             if (beginning.size() == stem.size())
                 break;
         }
-        if (u_getCombiningClass(UChar32(last)) == 0)
+        // No code point below the combining marks' block is one.
+        if (last < 0x300 || u_getCombiningClass(UChar32(last)) == 0)
             break;
         stem = stem.substr(0, stem.size() - lastCodePoints(stem, 1).size());
     }

@@ -17,6 +17,13 @@ struct Piece
         Alnum = 4,
         // It is a combining mark.
         Mark = 8,
+        // It is one code point, of the combining marks' general category,
+        // that continues a contraction: it may join the letter before it
+        // into another letter.
+        MayJoin = 16,
+        // None of the order rules concern it: it begins and ends with no
+        // combining class, and joins no letter.
+        Plain = 32,
     };
 
     quint8 flags = 0;

@@ -24,6 +24,10 @@ public:
     {
         if (m_peeked)
             return std::exchange(m_peeked, std::nullopt).value();
+        // Every code point of a key passes here: the common case stays
+        // inline in the caller's loop.
+        if (!m_pieces.turkic())
+            return m_source.atEnd() ? nullptr : &m_pieces[m_source.next()];
         return read();
     }
 

@@ -67,8 +67,13 @@ const Piece &PieceTable::compute(char32_t codePoint)
     piece.trailingClass = u_getCombiningClass(last);
     if (piece.trailingClass != 0)
         piece.flags |= Piece::Mark;
-    if (m_collation && m_collation->continuesContraction(char32_t(lead)))
+    if (m_collation && m_collation->continuesContraction(char32_t(lead))) {
         piece.flags |= Piece::Continues;
+        if (U16_LENGTH(lead) == piece.utf16Size && (U_GET_GC_MASK(lead) & U_GC_M_MASK))
+            piece.flags |= Piece::MayJoin;
+    }
+    if (piece.leadingClass == 0 && piece.trailingClass == 0 && !piece.has(Piece::MayJoin))
+        piece.flags |= Piece::Plain;
 
     std::unique_ptr<Page> &page = m_pages[codePoint >> 8];
     if (!page)
