@@ -87,8 +87,8 @@ void tst_ListFile::readLines_data()
                                                                                  "\xFF\xFE"
                                                                                  "abc"};
     QTest::newRow("UTF-8 mark later is text") << "a\r\n\xEF\xBB\xBF"_ba << L{"a", "\xEF\xBB\xBF"};
-    // The file is read in pieces, the first of 4 KB and then of 64 KB; a
-    // CR LF may fall across two of them.
+    // The first 4 KB decide how a file is read, and a file that states no
+    // size is read 64 KB at a time; a CR LF may fall across either border.
     const QByteArray firstRead(4095, 'x');
     QTest::newRow("CR LF across the first two reads") << firstRead + "\r\ny\r\n"
                                                       << L{firstRead, "y"};
