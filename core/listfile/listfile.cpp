@@ -93,6 +93,9 @@ void readAll(QFile &file, QByteArray &bytes, qint64 &total, qint64 limit)
 void preferHugePages(QByteArray &room)
 {
 #ifdef MADV_HUGEPAGE
+    // Less than a huge page (2 MB on most machines) could not take one.
+    if (room.size() < 2 * 1024 * 1024)
+        return;
     const auto page = quintptr(::sysconf(_SC_PAGESIZE));
     const auto begin = (quintptr(room.data()) + page - 1) & ~(page - 1);
     const auto end = (quintptr(room.data()) + quintptr(room.size())) & ~(page - 1);
