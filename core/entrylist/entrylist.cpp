@@ -40,6 +40,7 @@ EntryList::EntryList(const QLocale &locale)
 EntryList::EntryList(const EntryList &other)
     : EntryList(other.m_locale)
 {
+    m_storage = other.m_storage;
     m_entries.reserve(other.m_entries.size());
     for (const Entry &entry : other.m_entries) {
         Entry copy = entry;
@@ -187,6 +188,11 @@ bool EntryList::Add(const QByteArray &entry)
 
 bool EntryList::Add(const QList<QByteArray> &entries)
 {
+    return Add(entries, {});
+}
+
+bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &storage)
+{
     if (entries.size() > Room())
         return false;
 
@@ -201,6 +207,7 @@ bool EntryList::Add(const QList<QByteArray> &entries)
     std::vector<size_t> places;
     std::vector<Entry> sorted;
     try {
+        m_storage.reserve(m_storage.size() + size_t(storage.size()));
         m_entries.reserve(listCount + count);
         order.resize(count);
         for (size_t i = 0; i < count; ++i) {
@@ -243,6 +250,8 @@ bool EntryList::Add(const QList<QByteArray> &entries)
         else
             m_entries[--to] = std::move(sorted[--fromBatch]);
     }
+    // Room was made above, so keeping the blocks cannot fail.
+    m_storage.insert(m_storage.end(), storage.begin(), storage.end());
     return true;
 }
 

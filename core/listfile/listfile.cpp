@@ -16,6 +16,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,9 +24,11 @@ namespace listfile {
 
 namespace {
 
+// What a file that states no size is read by at first.
 constexpr qint64 chunkSize = 64 * 1024;
 
-// Peak memory for each byte of a file read into the list: the entries, their
+// Peak memory for each byte of a file read into the list: the file's bytes,
+// held as they were read with the entries as views into them, the entries'
 // keys and what building them takes for a while. Files that would need more
 // than the memory within reach are refused before they are read.
 constexpr qint64 memoryPerFileByte = 4;
@@ -65,18 +68,42 @@ QString openRegularFile(const QString &fileName, QFile &file)
     return {};
 }
 
-// The first FileStartSize bytes, or all of a shorter file: a device may hand
-// out less than asked for at a time.
-QByteArray readStart(QFile &file)
+// Reads into `bytes` until it holds more than `limit` bytes, the file ends or
+// a read fails; `total` is how many it holds. `bytes` is the room to read
+// into: a file that states its size comes with room for all of it, and a
+// byte more to tell whether it reads on past it; else the room grows a chunk
+// at a time, since a device may hand out less than asked for at a time.
+void readAll(QFile &file, QByteArray &bytes, qint64 &total, qint64 limit)
 {
-    QByteArray start;
-    while (start.size() < FileStartSize) {
-        const QByteArray more = file.read(FileStartSize - start.size());
-        if (more.isEmpty())
-            break;
-        start += more;
+    while (total <= limit) {
+        if (total == bytes.size())
+            bytes.resize(total + chunkSize);
+        const qint64 got = file.read(bytes.data() + total, bytes.size() - total);
+        if (got <= 0)
+            return;
+        total += got;
     }
-    return start;
+}
+
+// Asks for the room a large file is read into to come in huge pages, where
+// the system has them and leaves it to programs to ask (transparent huge
+// pages in "madvise" mode). Touching that much fresh memory page by page
+// costs a fault for each page, more than reading the file; in huge pages
+// it costs a few hundred. Where the system says no, the room is as it was.
+void preferHugePages(QByteArray &room)
+{
+#ifdef MADV_HUGEPAGE
+    // Less than a huge page (2 MB on most machines) could not take one.
+    if (room.size() < 2 * 1024 * 1024)
+        return;
+    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
+    const auto begin = (quintptr(room.data()) + page - 1) & ~(page - 1);
+    const auto end = (quintptr(room.data()) + quintptr(room.size())) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(room);
+#endif
 }
 
 // What tells whether a file was changed: which file it is, its size, and
@@ -112,31 +139,29 @@ bool wouldWait(int systemError)
 
 // Reads at most `limit` bytes. A file that goes past the limit, that ends
 // before its stated size or that has nothing to give gives no lines; the
-// complete lines read before a read error are given with the error.
+// complete lines read before a read error are given with the error. The
+// file is read into one block, which the lines are views into.
 FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qint64 limit,
                     qsizetype room)
 {
     FileLines read;
     const FileVersion atOpen = versionOf(file);
     errno = 0;
-    const QByteArray start = readStart(file);
+    QByteArray bytes;
+    if (statedSize > 0) {
+        bytes = QByteArray(limit + 1, Qt::Uninitialized);
+        preferHugePages(bytes);
+    }
+    qint64 total = 0;
+    readAll(file, bytes, total, limit);
+    const int systemError = errno;
+    const QByteArrayView start = QByteArrayView(bytes).first(qMin(total, FileStartSize));
     if (looksLikeUtf16(start)) {
         const bool readError = file.error() != QFileDevice::NoError;
         read.result = FileResult::failure(fileName, readError ? file.errorString() : utf16Reason());
         return read;
     }
-    LineSplitter splitter(room, statedSize);
-    splitter.feed(start.startsWith(Utf8Mark) ? QByteArrayView(start).sliced(Utf8Mark.size())
-                                             : QByteArrayView(start));
-    qint64 total = start.size();
-    while (total <= limit && file.error() == QFileDevice::NoError) {
-        const QByteArray chunk = file.read(chunkSize);
-        if (chunk.isEmpty())
-            break;
-        total += chunk.size();
-        splitter.feed(chunk);
-    }
-    const int systemError = errno;
+    const qsizetype text = start.startsWith(Utf8Mark) ? Utf8Mark.size() : 0;
     // Written, cut or grown while it was read: what was read may be part
     // old, part new. Whatever else went wrong, that is the reason.
     if (versionOf(file) != atOpen) {
@@ -147,24 +172,30 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
         read.result = FileResult::failure(fileName, endlessReason(statedSize, limit));
         return read;
     }
+    bytes.truncate(total);
+    const QByteArrayView textRead = QByteArrayView(bytes).sliced(text);
     if (file.error() != QFileDevice::NoError) {
         if (wouldWait(systemError)) {
             read.result = FileResult::failure(fileName, waitingFileReason());
             return read;
         }
         read.result = FileResult::failure(fileName, file.errorString());
-        if (splitter.fits())
-            read.lines = splitter.lines();
+        SplitLines split = splitLines(textRead, room, false);
+        if (split.count <= room) {
+            read.lines = std::move(split.lines);
+            read.storage = std::move(bytes);
+        }
         read.count = read.lines.size();
         return read;
     }
-    splitter.finish();
-    read.count = splitter.count();
-    if (!splitter.fits()) {
+    SplitLines split = splitLines(textRead, room, true);
+    read.count = split.count;
+    if (split.count > room) {
         read.result = FileResult::listFull(fileName, tooManyLinesReason(read.count, room));
         return read;
     }
-    read.lines = splitter.lines();
+    read.lines = std::move(split.lines);
+    read.storage = std::move(bytes);
     return read;
 }
 

@@ -13,6 +13,7 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list)
 {
     QList<FileResult> failures;
     QList<QByteArray> lines;
+    QList<QByteArray> storage;
     qint64 count = 0;
     try {
         for (const QString &fileName : fileNames) {
@@ -22,6 +23,8 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list)
             FileLines read = readFileLines(fileName, room);
             count += read.count;
             lines += std::move(read.lines);
+            if (!read.storage.isEmpty())
+                storage.append(std::move(read.storage));
             if (!read.result.ok() && !read.result.isListFull())
                 failures.append(read.result);
         }
@@ -41,12 +44,13 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list)
         // that grows by copying, but no more.
         list.limitKeyBytes(memoryWithinReach() / 3);
         // Fits, as counted above.
-        [[maybe_unused]] const bool added = list.Add(lines);
+        [[maybe_unused]] const bool added = list.Add(lines, storage);
         list.limitKeyBytes(-1);
     } catch (const std::bad_alloc &) {
         list.limitKeyBytes(-1);
         // The list is as it was: the lines go in all at once or not at all.
         lines = {};
+        storage = {};
         failures.append(FileResult::failure(fileNames.size() == 1 ? fileNames.first() : QString(),
                                             outOfMemoryReason()));
     }

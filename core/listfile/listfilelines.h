@@ -16,6 +16,8 @@ struct FileLines
     QList<QByteArray> lines;
     // All of the file's lines, those past `room` too.
     qint64 count = 0;
+    // The file's bytes as read, which `lines` are views into.
+    QByteArray storage;
 };
 
 // Reads a list file's lines as ReadListFile adds them, keeping at most

@@ -8,10 +8,12 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <cerrno>
-#include <cstring>
+#include <climits>
 #include <fcntl.h>
 #include <new>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
 
@@ -19,17 +21,15 @@ namespace listfile {
 
 namespace {
 
-constexpr qsizetype chunkSize = 64 * 1024;
-
-// Gathers entries into chunks of one write each. Copying into a buffer of
-// fixed size costs a fraction of growing a QByteArray entry by entry; an
-// entry as large as a chunk goes straight to the file instead.
-class ChunkWriter
+// Gathers the entries' bytes where they lie, with no copy, for one write of
+// many pieces each (writev): a list of long entries costs no second pass
+// over its bytes, and one of short entries a system call for every few
+// hundred of them.
+class GatherWriter
 {
 public:
-    explicit ChunkWriter(int fd)
+    explicit GatherWriter(int fd)
         : m_fd(fd)
-        , m_chunk(chunkSize, Qt::Uninitialized)
     { }
 
     const QString &reason() const { return m_reason; }
@@ -37,33 +37,47 @@ public:
 
     bool add(QByteArrayView bytes)
     {
-        if (bytes.size() > m_chunk.size() - m_used && !writeChunk())
+        if (bytes.isEmpty())
+            return true;
+        if (m_used == maxPieces && !flush())
             return false;
-        if (bytes.size() >= m_chunk.size())
-            return write(bytes);
-        std::memcpy(m_chunk.data() + m_used, bytes.data(), size_t(bytes.size()));
-        m_used += bytes.size();
+        m_pieces[m_used++] = {const_cast<char *>(bytes.data()), size_t(bytes.size())};
         return true;
     }
 
-    bool writeChunk()
+    // Writes what was gathered. A write may take only part of it; the rest
+    // goes in the next, which says why it fails (the disk is full, the file
+    // too large), where one that writes nothing at all says so.
+    bool flush()
     {
-        const qsizetype used = std::exchange(m_used, 0);
-        return write(QByteArrayView(m_chunk.constData(), used));
+        iovec *piece = m_pieces.data();
+        iovec *const end = piece + std::exchange(m_used, 0);
+        while (piece != end) {
+            const ssize_t wrote = ::writev(m_fd, piece, int(qMin(end - piece, maxPieces)));
+            if (wrote < 0 && errno == EINTR)
+                continue;
+            if (wrote <= 0) {
+                m_reason = systemReason(wrote < 0 ? errno : EIO);
+                return false;
+            }
+            m_written += wrote;
+            for (auto left = size_t(wrote); left > 0;) {
+                const size_t taken = qMin(left, piece->iov_len);
+                piece->iov_base = static_cast<char *>(piece->iov_base) + taken;
+                piece->iov_len -= taken;
+                left -= taken;
+                if (piece->iov_len == 0)
+                    ++piece;
+            }
+        }
+        return true;
     }
 
 private:
-    bool write(QByteArrayView bytes)
-    {
-        m_reason = writeAll(m_fd, bytes);
-        if (!m_reason.isEmpty())
-            return false;
-        m_written += bytes.size();
-        return true;
-    }
+    static constexpr qsizetype maxPieces = IOV_MAX;
 
     const int m_fd;
-    QByteArray m_chunk;
+    std::array<iovec, maxPieces> m_pieces;
     qsizetype m_used = 0;
     qint64 m_written = 0;
     QString m_reason;
@@ -101,12 +115,12 @@ QString writeAll(int fd, QByteArrayView bytes)
 
 QString writeEntries(int fd, const EntryList &list, qint64 &written)
 {
-    ChunkWriter writer(fd);
+    GatherWriter writer(fd);
     QString reason;
     bool ok = !needsUtf8Mark(startOf(list)) || writer.add(Utf8Mark);
     for (qint16 position = 0; ok && position < list.Count(); ++position)
         ok = writer.add(list.Item(position)) && writer.add("\r\n");
-    ok = ok && writer.writeChunk();
+    ok = ok && writer.flush();
     written = writer.written();
     return ok ? QString() : writer.reason();
 }

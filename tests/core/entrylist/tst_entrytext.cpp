@@ -54,6 +54,33 @@ void tst_EntryText::decode_data()
     QTest::newRow("long, UTF-8 then invalid late")
             << "0123456789abcd\xE2\x82\xAC 0123456789abcdef 0123456789 \xE9"_ba
             << u"0123456789abcdâ\u201A¬ 0123456789abcdef 0123456789 é"_s;
+    // Entries of 64 bytes and more are checked sixteen bytes at a time: each
+    // sequence across the border of two blocks, and cut by the entry's end.
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString text;
+    } sequences[] = {
+            {"two bytes", "\xC3\xA9"_ba, u"é"_s},
+            {"three bytes", "\xE2\x82\xAC"_ba, u"€"_s},
+            {"four bytes", "\xF0\x9F\x98\x80"_ba, u"\U0001F600"_s},
+            {"largest code point", "\xF4\x8F\xBF\xBF"_ba, u"\U0010FFFF"_s},
+            {"overlong two bytes", "\xC1\xBF"_ba, u"Á¿"_s},
+            {"overlong three bytes", "\xE0\x9F\xBF"_ba, u"àŸ¿"_s},
+            {"overlong four bytes", "\xF0\x8F\xBF\xBF"_ba, u"ð\u008F¿¿"_s},
+            {"surrogate", "\xED\xA0\x80"_ba, u"í\u00A0€"_s},
+            {"past U+10FFFF", "\xF4\x90\x80\x80"_ba, u"ô\u0090€€"_s},
+            {"cut short", "\xF0\x9F\x98"_ba, u"ðŸ˜"_s},
+            {"continuation after ASCII", "\x80"_ba, u"€"_s},
+    };
+    const QByteArray ascii(63, '.');
+    for (const auto &sequence : sequences) {
+        QTest::addRow("long, %s across blocks", sequence.name) << ascii + sequence.bytes
+                        + 'z' << QString::fromLatin1(ascii) + sequence.text + u'z';
+        QTest::addRow("long, %s at the end", sequence.name) << ascii + '.'
+                        + sequence.bytes << QString::fromLatin1(ascii) + u'.' + sequence.text;
+    }
 }
 
 void tst_EntryText::decode()

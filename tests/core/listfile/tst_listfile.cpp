@@ -87,14 +87,12 @@ void tst_ListFile::readLines_data()
                                                                                  "\xFF\xFE"
                                                                                  "abc"};
     QTest::newRow("UTF-8 mark later is text") << "a\r\n\xEF\xBB\xBF"_ba << L{"a", "\xEF\xBB\xBF"};
-    // The file is read in pieces, the first of 4 KB and then of 64 KB; a
-    // CR LF may fall across two of them.
-    const QByteArray firstRead(4095, 'x');
-    QTest::newRow("CR LF across the first two reads") << firstRead + "\r\ny\r\n"
-                                                      << L{firstRead, "y"};
-    const QByteArray secondRead(4096 + 65535, 'x');
-    QTest::newRow("CR LF across the second and third reads")
-            << secondRead + "\r\ny" << L{secondRead, "y"};
+    // The first 4 KB decide how a file is read; a CR LF may fall across
+    // their end. A line may be longer than any one read of a file.
+    const QByteArray start(4095, 'x');
+    QTest::newRow("CR LF across the end of the first 4 KB") << start + "\r\ny\r\n" << L{start, "y"};
+    const QByteArray longLine(4096 + 65535, 'x');
+    QTest::newRow("CR LF after a line of over 64 KB") << longLine + "\r\ny" << L{longLine, "y"};
 }
 
 void tst_ListFile::readLines()

@@ -37,6 +37,11 @@ public:
     // When memory runs out, both leave the list as it was and throw
     // std::bad_alloc.
     bool Add(const QList<QByteArray> &entries);
+    // The same for entries that are views (QByteArray::fromRawData) into the
+    // blocks of `storage`, such as the lines of a file read whole: the list
+    // keeps the blocks for as long as it lives, and its copies share them,
+    // so that each entry costs no allocation and no copy of its own.
+    bool Add(const QList<QByteArray> &entries, const QList<QByteArray> &storage);
 
     // From now on, the keys built where entries tie may take at most `room`
     // bytes more; an Add that would need more throws std::bad_alloc and
@@ -46,7 +51,9 @@ public:
     qint16 Count() const { return qint16(m_entries.size()); }
     qint16 Room() const { return qint16(MaxCount - Count()); }
 
-    // The entry at a 0-based position, byte for byte as added.
+    // The entry at a 0-based position, byte for byte as added. An entry
+    // added as a view stays one: a copy of it is good while this list or a
+    // copy of it lives.
     const QByteArray &Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
 
 private:
@@ -85,6 +92,9 @@ private:
     QByteArray m_keyBytes;
     qsizetype m_keyBytesLimit = -1;
     std::vector<Entry> m_entries;
+    // What the entries added as views point into; never changed, only read,
+    // so copies of the list on other threads share it safely.
+    std::vector<QByteArray> m_storage;
 };
 
 } // namespace core
