@@ -17,7 +17,8 @@ the session closes, on success, failure or a signal; the children also get
 SIGTERM from the kernel if this script dies without cleaning up.
 
 Only the Python standard library and the command-line X tools (xdotool,
-wmctrl, xdpyinfo, xprop, imagemagick's import) are used.
+wmctrl, xdpyinfo, xprop, imagemagick's import) are used, and the X library
+that xdotool brings, through ctypes, to find a key's keycode.
 
 What the session finds of the program's windows, and its pictures of them,
 are in x11windows.py; the titles, the failure, the log and the bounded wait

@@ -5,7 +5,9 @@ Session takes these methods in; they rely on its env (the display's
 environment), its app (the program's process), and its x, expect_running,
 program_running and artifacts."""
 
+import ctypes
 import os
+import re
 import subprocess
 import time
 
@@ -87,7 +89,18 @@ class Windows:
         """Presses the keys, as a person does once they see the window has
         the keyboard focus."""
         self.expect_focus(window, f"for the keys {' '.join(keys)}")
-        self.x("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys)
+        self.x("xdotool", "key", "--clearmodifiers", "--delay", "30",
+               *[self._plain_key(k) for k in keys])
+
+    def _plain_key(self, key):
+        """A function key alone is given to xdotool as its keycode. Named,
+        it is pressed with the modifiers of the first entry in its key type
+        that leads to its plain level (xdotool 3.20160805), and newer
+        xkeyboard-config (2.48 in Debian testing) has Alt there for F1 to
+        F12: F10 would reach the program as Alt+F10."""
+        if not re.fullmatch(r"F\d+", key):
+            return key
+        return str(_keycode(self.display, key))
 
     def type_text(self, window, text):
         self.expect_focus(window, "for typing")
@@ -139,3 +152,24 @@ def _parse_ppm(data):
     width, height = int(fields[1]), int(fields[2])
     return width, height, data[pos + 1:pos + 1 + width * height * 3]
 
+
+def _keycode(display, keysym_name):
+    """The display's keycode for a keysym, as the X library finds it."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XStringToKeysym.restype = ctypes.c_ulong
+    x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+    x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+    x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    connection = x11.XOpenDisplay(display.encode())
+    if not connection:
+        raise E2EFailure(f"cannot open {display} to look up {keysym_name}")
+    try:
+        code = x11.XKeysymToKeycode(connection, x11.XStringToKeysym(keysym_name.encode()))
+    finally:
+        x11.XCloseDisplay(connection)
+    if not code:
+        raise E2EFailure(f"no key gives {keysym_name} on {display}")
+    return code
