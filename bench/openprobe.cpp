@@ -5,6 +5,7 @@
 // figure is the work, not the 6 s the progress window plays.
 
 #include "appinfo.h"
+#include "deferrediconstyle.h"
 #include "entrylistmodel.h"
 #include "firstpaint.h"
 #include "form1.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     AppInfo::applyApplicationInfo();
+    QApplication::setStyle(new DeferredIconStyle);
     QApplication::setQuitOnLastWindowClosed(false);
     ScriptedHostUi host(QFile::decodeName(argv[1]));
     Form1 form1(host);

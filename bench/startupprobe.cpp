@@ -3,6 +3,7 @@
 // for the first time: the time from start to a window the user can see.
 
 #include "appinfo.h"
+#include "deferrediconstyle.h"
 #include "firstpaint.h"
 #include "form1.h"
 #include "qthostui.h"
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     AppInfo::applyApplicationInfo();
+    QApplication::setStyle(new DeferredIconStyle);
     QApplication::setQuitOnLastWindowClosed(false);
     QtHostUi host;
     Form1 form1(host);

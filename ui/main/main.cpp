@@ -1,5 +1,6 @@
 #include "appinfo.h"
 #include "commandline.h"
+#include "deferrediconstyle.h"
 #include "entrylistmodel.h"
 #include "form1.h"
 #include "platformchoice.h"
@@ -32,6 +33,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
     QApplication app(argc, argv);
     AppInfo::applyApplicationInfo();
+    // The desktop's style, with the menu bar's overflow icon made when drawn.
+    QApplication::setStyle(new DeferredIconStyle);
     // Hiding the main window while the progress window plays, or having no
     // window shown for a moment, must not end the program: only Exit does.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,3 +1,4 @@
+#include "deferrediconstyle.h"
 #include "entrylistmodel.h"
 #include "fakehostui.h"
 #include "form1.h"
@@ -20,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
 
@@ -53,6 +55,7 @@ void tst_Form1::initTestCase()
     // Every size below is what the twips come to at 96 DPI.
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), 96.0);
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchY(), 96.0);
+    QApplication::setStyle(new DeferredIconStyle);
 }
 
 void tst_Form1::init()
@@ -226,6 +229,18 @@ void tst_Form1::menuBar()
     QCOMPARE(captions,
              (QStringList{u"Open"_s, u"|"_s, u"Save"_s, u"|"_s, u"Exit"_s, u"|"_s, u"About"_s}));
     QCOMPARE(enabled, (QList<bool>{true, false, true, false, true, false, true}));
+
+    // The button for commands that do not fit shows the style's own icon,
+    // though it is made only when first drawn.
+    const auto *extension = m_form->menuBar()->findChild<QToolButton *>(u"qt_menubar_ext_button"_s);
+    QVERIFY(extension);
+    const auto *style = qobject_cast<QProxyStyle *>(QApplication::style());
+    const QImage expected = style->baseStyle()
+                                    ->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton)
+                                    .pixmap(16)
+                                    .toImage();
+    QVERIFY(!expected.isNull());
+    QCOMPARE(extension->icon().pixmap(16).toImage(), expected);
 }
 
 void tst_Form1::separatorsDoNothing()
