@@ -1,5 +1,6 @@
 #include "keytext.h"
 
+#include "icu.h"
 #include "localecollation.h"
 
 #include <unicode/uchar.h>
@@ -30,7 +31,7 @@ qsizetype lastLetterAt(std::u16string_view text)
     while (at > 0) {
         UChar32 c;
         U16_PREV(text.data(), 0, at, c);
-        if (u_getCombiningClass(c) == 0)
+        if (!isCombiningMark(c))
             break;
     }
     return at;
@@ -303,7 +304,7 @@ qsizetype KeyText::stableSize() const
     while (at > 0) {
         UChar32 c;
         U16_PREV(m_units.data(), 0, at, c);
-        if (u_getCombiningClass(c) == 0 && c != combiningGraphemeJoiner)
+        if (!isCombiningMark(c) && c != combiningGraphemeJoiner)
             break;
     }
     return at;

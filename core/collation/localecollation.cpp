@@ -198,12 +198,12 @@ void LocaleCollation::reverseLastMarks(std::u16string &text) const
     while (letterAt > 0) {
         U16_PREV(text.data(), 0, letterAt, letter);
         // Past the joiner that keeps marks out of order apart.
-        if (u_getCombiningClass(letter) == 0 && letter != 0x034F)
+        if (!isCombiningMark(letter) && letter != 0x034F)
             break;
         ++trailing;
     }
     // Most texts end in a letter that has no accent.
-    if (u_getCombiningClass(letter) != 0 || (trailing == 0 && letter < 0xC0))
+    if (isCombiningMark(letter) || (trailing == 0 && letter < 0xC0))
         return;
     // The letter's own marks, when it decomposes into letters and marks:
     // canonically, or else as the compatibility form it weighs as, up to
@@ -223,7 +223,7 @@ void LocaleCollation::reverseLastMarks(std::u16string &text) const
     for (int32_t at = 0; at < int32_t(decomposition.size());) {
         UChar32 c;
         U16_NEXT(decomposition.data(), at, int32_t(decomposition.size()), c);
-        if (u_getCombiningClass(c) != 0)
+        if (isCombiningMark(c))
             break;
         baseSize = at;
     }
@@ -231,7 +231,7 @@ void LocaleCollation::reverseLastMarks(std::u16string &text) const
     for (int32_t i = 0; i < int32_t(marks.size());) {
         UChar32 c;
         U16_NEXT(marks.data(), i, int32_t(marks.size()), c);
-        if (u_getCombiningClass(c) == 0)
+        if (!isCombiningMark(c))
             return; // Hangul, which decomposes into letters
     }
     std::u16string reversed(decomposition.substr(0, size_t(baseSize)));
@@ -280,8 +280,7 @@ std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
             if (beginning.size() == stem.size())
                 break;
         }
-        // No code point below the combining marks' block is one.
-        if (last < 0x300 || u_getCombiningClass(UChar32(last)) == 0)
+        if (!isCombiningMark(UChar32(last)))
             break;
         stem = stem.substr(0, stem.size() - lastCodePoints(stem, 1).size());
     }
