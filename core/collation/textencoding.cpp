@@ -107,14 +107,14 @@ constexpr char carry = tooShort | tooLong | twoContinuations;
 constexpr char large = carry | tooLarge | tooLarge1000;
 } // namespace fault
 
-__attribute__((target("ssse3"))) __m128i highHalves(__m128i bytes)
+[[gnu::target("ssse3")]] __m128i highHalves(__m128i bytes)
 {
     return _mm_and_si128(_mm_srli_epi16(bytes, 4), _mm_set1_epi8(0x0F));
 }
 
 // The faults of the pairs that end in `block`, `previous` being the sixteen
 // bytes before it.
-__attribute__((target("ssse3"))) __m128i faultsOf(__m128i block, __m128i previous)
+[[gnu::target("ssse3")]] __m128i faultsOf(__m128i block, __m128i previous)
 {
     using namespace fault;
     const __m128i before = _mm_alignr_epi8(block, previous, 15);
@@ -149,36 +149,42 @@ __attribute__((target("ssse3"))) __m128i faultsOf(__m128i block, __m128i previou
     return _mm_xor_si128(pairFaults, wanted);
 }
 
+// What the blocks of an entry come to, read in order.
+struct Blocks
+{
+    __m128i previous = _mm_setzero_si128();
+    __m128i faults = _mm_setzero_si128();
+    __m128i highBytes = _mm_setzero_si128();
+
+    [[gnu::target("ssse3")]] void add(__m128i block)
+    {
+        faults = _mm_or_si128(faults, faultsOf(block, previous));
+        highBytes = _mm_or_si128(highBytes, block);
+        previous = block;
+    }
+};
+
 // entryEncoding() sixteen bytes at a time, on processors with SSSE3: long
 // lines of mixed text read several times as fast as byte by byte, where a
 // branch on each sequence keeps the processor guessing. Every block is
 // checked, ASCII or not, since a branch on that costs more than the check.
 // The faults are exactly those sequenceLength() refuses. Kept apart from the
 // check byte by byte, which short entries take, so as not to slow it.
-[[gnu::noinline]] __attribute__((target("ssse3"))) EntryEncoding entryEncodingBySsse3(
-        QByteArrayView bytes)
+[[gnu::noinline, gnu::target("ssse3")]] EntryEncoding entryEncodingBySsse3(QByteArrayView bytes)
 {
     const char *at = bytes.data();
     const char *const end = at + bytes.size();
-    __m128i previous = _mm_setzero_si128();
-    __m128i faults = _mm_setzero_si128();
-    __m128i highBytes = _mm_setzero_si128();
-    const auto check = [&](__m128i block) __attribute__((target("ssse3")))
-    {
-        faults = _mm_or_si128(faults, faultsOf(block, previous));
-        highBytes = _mm_or_si128(highBytes, block);
-        previous = block;
-    };
+    Blocks blocks;
     for (; end - at >= 16; at += 16)
-        check(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at)));
+        blocks.add(_mm_loadu_si128(reinterpret_cast<const __m128i *>(at)));
     // The rest is read from a copy padded with NUL bytes, at least one: a
     // sequence cut short by the end is cut short by that.
     alignas(16) char last[16] = {};
     std::memcpy(last, at, size_t(end - at));
-    check(_mm_load_si128(reinterpret_cast<const __m128i *>(last)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(faults, _mm_setzero_si128())) != 0xFFFF)
+    blocks.add(_mm_load_si128(reinterpret_cast<const __m128i *>(last)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(blocks.faults, _mm_setzero_si128())) != 0xFFFF)
         return EntryEncoding::Windows1252;
-    return _mm_movemask_epi8(highBytes) == 0 ? EntryEncoding::Ascii : EntryEncoding::Utf8;
+    return _mm_movemask_epi8(blocks.highBytes) == 0 ? EntryEncoding::Ascii : EntryEncoding::Utf8;
 }
 
 // Asked once as the program starts; a check before then reads byte by byte.
