@@ -18,8 +18,11 @@ constexpr char16_t combiningGraphemeJoiner = u'\u034F';
 // The text is made this many code points at a time, about what the start
 // of a key takes: for the eight bytes of an entry's start ICU mostly reads
 // a letter a byte and one more, to see that no contraction goes on. A run
-// short of that makes a second one for most entries.
+// short of that makes a second one for most entries. Where accents count
+// from the end, the last letter made waits for the next one (stableSize()):
+// the run is one longer there, so that as many are released.
 constexpr qsizetype runSize = 9;
+constexpr qsizetype backwardRunSize = runSize + 1;
 // ASCII costs less to make, and more of it at once.
 constexpr qsizetype asciiRunSize = 64;
 
@@ -225,12 +228,13 @@ void KeyText::makeMore()
     }
     // Letters that the rules leave alone are gathered into a run and
     // appended at once; what else comes, one by one.
+    const qsizetype letters = m_collation.backwardSecondaries() ? backwardRunSize : runSize;
     qsizetype made = 0;
-    while (made < runSize) {
-        char16_t run[runSize * std::size(Piece().utf16)];
+    while (made < letters) {
+        char16_t run[backwardRunSize * std::size(Piece().utf16)];
         size_t size = 0;
         const Piece *piece = nullptr;
-        for (; made < runSize; ++made) {
+        for (; made < letters; ++made) {
             piece = m_reader->next();
             if (!piece || !piece->has(Piece::Plain))
                 break;
@@ -244,7 +248,7 @@ void KeyText::makeMore()
             m_units.append(run, size);
             m_previousClass = 0;
         }
-        if (made == runSize)
+        if (made == letters)
             break;
         ++made;
         if (!piece) {
