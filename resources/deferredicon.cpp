@@ -3,6 +3,8 @@
 #include <QIconEngine>
 #include <QString>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -3,7 +3,6 @@
 #include "icu.h"
 #include "localecollation.h"
 
-#include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
