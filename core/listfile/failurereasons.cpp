@@ -1,21 +1,18 @@
 #include "failurereasons.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace listfile {
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ListFile", text);
-}
 
 QString sizeText(qint64 bytes)
 {
@@ -32,15 +29,15 @@ QString systemReason(int systemError)
 QString unusableNameReason(const QString &fileName)
 {
     if (fileName.isEmpty())
-        return tr("No file name was given.");
+        return u"No file name was given."_s;
     // Qt turns the bytes of a name that are not UTF-8 into U+FFFD, and would
     // then open or create a file of another name.
     if (fileName.contains(QChar::ReplacementCharacter))
-        return tr("The file name is not valid UTF-8, so this program cannot use it. "
-                  "Rename the file, or choose another name.");
+        return u"The file name is not valid UTF-8, so this program cannot use it. "
+               u"Rename the file, or choose another name."_s;
     // The system would take the name as ending at the NUL, another file.
     if (fileName.contains(QChar::Null))
-        return tr("The file name holds a NUL character, which no file name can hold.");
+        return u"The file name holds a NUL character, which no file name can hold."_s;
     return {};
 }
 
@@ -51,38 +48,37 @@ QString fileTypeReason(mode_t mode)
     if (S_ISREG(mode))
         return {};
     if (S_ISDIR(mode))
-        return tr("This is a folder, not a file.");
-    return tr("This is not an ordinary file; it may be a device or a pipe.");
+        return u"This is a folder, not a file."_s;
+    return u"This is not an ordinary file; it may be a device or a pipe."_s;
 }
 
 QString tooManyLinesReason(qint64 lines, qint16 room)
 {
     if (lines == 1)
-        return tr("The file has 1 line, but the list is full.");
+        return u"The file has 1 line, but the list is full."_s;
     if (room == 0)
-        return tr("The file has %1 lines, but the list is full.").arg(lines);
-    return tr("The file has %1 lines, but the list can take only %2 more.").arg(lines).arg(room);
+        return u"The file has %1 lines, but the list is full."_s.arg(lines);
+    return u"The file has %1 lines, but the list can take only %2 more."_s.arg(lines).arg(room);
 }
 
 QString tooManyLinesInFilesReason(qint64 lines, qint16 room)
 {
     if (room == 0)
-        return tr("The files have %1 lines together, but the list is full.").arg(lines);
-    return tr("The files have %1 lines together, but the list can take only %2 more.")
-            .arg(lines)
-            .arg(room);
+        return u"The files have %1 lines together, but the list is full."_s.arg(lines);
+    return u"The files have %1 lines together, but the list can take only %2 more."_s.arg(lines).arg(
+            room);
 }
 
 QString utf16Reason()
 {
-    return tr("The file is in UTF-16, which this program cannot read. "
-              "Save it as UTF-8 or as plain text first.");
+    return u"The file is in UTF-16, which this program cannot read. "
+           u"Save it as UTF-8 or as plain text first."_s;
 }
 
 QString tooLargeReason(qint64 size, qint64 room)
 {
-    return tr("The file is too large for the memory this program can get: it has %1, "
-              "and there is room for about %2.")
+    return (u"The file is too large for the memory this program can get: it has %1, "
+            u"and there is room for about %2."_s)
             .arg(sizeText(size), sizeText(room));
 }
 
@@ -91,57 +87,95 @@ QString tooLargeReason(qint64 size, qint64 room)
 QString endlessReason(qint64 statedSize, qint64 limit)
 {
     if (statedSize > 0)
-        return tr("The file goes on past its stated size of %1. It may be a system file "
-                  "that never ends, or a file still being written.")
+        return (u"The file goes on past its stated size of %1. It may be a system file "
+                u"that never ends, or a file still being written."_s)
                 .arg(sizeText(statedSize));
-    return tr("The file states no size and goes on past %1. It may be a system file "
-              "that never ends.")
+    return (u"The file states no size and goes on past %1. It may be a system file "
+            u"that never ends."_s)
             .arg(sizeText(limit));
 }
 
 QString outOfMemoryReason()
 {
-    return tr("There is not enough memory for this file. The list is as it was.");
+    return u"There is not enough memory for this file. The list is as it was."_s;
 }
 
 QString changedFileReason()
 {
-    return tr("The file changed while it was read: another program wrote to it meanwhile. "
-              "The list is as it was.");
+    return u"The file changed while it was read: another program wrote to it meanwhile. "
+           u"The list is as it was."_s;
 }
 
 QString waitingFileReason()
 {
-    return tr("The file has nothing to read yet. It may be a system file that waits for "
-              "events, such as kernel messages.");
+    return u"The file has nothing to read yet. It may be a system file that waits for "
+           u"events, such as kernel messages."_s;
 }
 
 QString plantedLinkReason(const QByteArray &folder)
 {
-    return tr("The name is a link that another user made in a shared folder (%1). Saving "
-              "through it could overwrite a file of their choosing, so this program does not "
-              "follow it.")
+    return (u"The name is a link that another user made in a shared folder (%1). Saving "
+            u"through it could overwrite a file of their choosing, so this program does not "
+            u"follow it."_s)
             .arg(QDir::toNativeSeparators(QFile::decodeName(folder)));
 }
 
 QString plantedFileReason()
 {
-    return tr("The file belongs to another user and lies in a shared folder where anyone may "
-              "put files. Writing into it would give the list to them, so this program does "
-              "not write it. Choose another name.");
+    return u"The file belongs to another user and lies in a shared folder where anyone may "
+           u"put files. Writing into it would give the list to them, so this program does "
+           u"not write it. Choose another name."_s;
+}
+
+QString endedEarlyReason(qint64 size, qint64 statedSize)
+{
+    return (u"The file ended after %1, though it states a size of %2: part of it could not "
+            u"be read. It may be on a network file system that has not caught up with it yet. "
+            u"The list is as it was."_s)
+            .arg(sizeText(size), sizeText(statedSize));
+}
+
+QString tooLongNameReason()
+{
+    return systemReason(ENAMETOOLONG);
+}
+
+QString deletedFolderReason()
+{
+    return u"The folder no longer exists: it was deleted or moved away. Choose another "
+           u"folder."_s;
+}
+
+QString deletedFileReason()
+{
+    return u"The file has been deleted: the list would be lost with it. Choose another "
+           u"name."_s;
+}
+
+QString nameChangedReason()
+{
+    return u"Another program put a link in the file's place while it was saved. Nothing "
+           u"was written; try again."_s;
+}
+
+QString folderSyncReason(const QString &reason)
+{
+    return (u"The new list is in the file, but the system could not make sure that the "
+            u"folder's record of it is on disk (%1). After a power cut the file may hold "
+            u"its old content."_s)
+            .arg(reason);
 }
 
 QString copyAsideReason(const QString &reason)
 {
-    return tr("The old content could not be copied aside first, so nothing was written: %1")
-            .arg(reason);
+    return u"The safety copy could not be made, so nothing was written: %1"_s.arg(reason);
 }
 
 QString oldContentKeptReason(const QString &reason, const QString &restoreFailure,
                              const QByteArray &copy)
 {
-    return tr("%1. The old content could not be put back (%2); it is kept in %3.")
-            .arg(reason, restoreFailure, QDir::toNativeSeparators(QFile::decodeName(copy)));
+    return u"%1. The old content could not be put back (%2); it is kept in %3."_s.arg(
+            reason, restoreFailure, QDir::toNativeSeparators(QFile::decodeName(copy)));
 }
 
 } // namespace listfile

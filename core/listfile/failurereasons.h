@@ -30,12 +30,23 @@ QString outOfMemoryReason();
 QString changedFileReason();
 // A file that had nothing to give, and would have made the reader wait.
 QString waitingFileReason();
+// A file that ended after `size` bytes, before the size it states.
+QString endedEarlyReason(qint64 size, qint64 statedSize);
+// A name longer than the system takes in one piece, as Open and Save say it.
+QString tooLongNameReason();
+QString deletedFolderReason();
+// A file that is open somewhere but has no name left (a link under /proc).
+QString deletedFileReason();
+// The file's name became a link between looking at it and opening it.
+QString nameChangedReason();
+// The file holds the new list, but the folder's sync after renaming failed.
+QString folderSyncReason(const QString &reason);
 
 // A link another user made in a shared, sticky folder (`folder`).
 QString plantedLinkReason(const QByteArray &folder);
 // A file another user made in a shared, sticky folder.
 QString plantedFileReason();
-// The copy of the old content that an in-place save makes first.
+// The safety copy that an in-place save makes first.
 QString copyAsideReason(const QString &reason);
 // A save that failed and could not put the old content back; it is in `copy`.
 QString oldContentKeptReason(const QString &reason, const QString &restoreFailure,

@@ -2,6 +2,7 @@
 
 #include "entrylist/entrylist.h"
 #include "failurereasons.h"
+#include "filedescriptor.h"
 #include "filestart.h"
 #include "linesplitter.h"
 #include "listfilelines.h"
@@ -13,6 +14,8 @@
 #include <QList>
 
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <new>
 
 #include <fcntl.h>
@@ -37,35 +40,31 @@ constexpr qint64 memoryPerFileByte = 4;
 // while some (/proc/self/pagemap) never end: this much is read of them.
 constexpr qint64 unsizedFileLimit = 64 * 1000 * 1000;
 
+// How long one write of another program may go on. The system stamps a
+// file's times when a write begins, before its data is copied, so a read
+// that falls inside one write finds the same times before and after it: a
+// file whose times are this recent, give or take how finely the file system
+// keeps them, may be in the middle of a write, and is read a second time.
+constexpr qint64 longestWrite = 1'000'000'000; // nanoseconds
+
 // Opened so that reading never waits: a system file such as /proc/kmsg
 // passes for a regular file of no stated size, and a read of it would wait
 // for the next kernel message. Regular files read as they always do. The
 // name is looked at first, so that no device or pipe is opened at all, and
 // what was opened is looked at again, since the name may have been given to
-// another file meanwhile. Returns why the file cannot be read, or nothing.
-QString openRegularFile(const QString &fileName, QFile &file)
+// another file meanwhile. Returns why the file cannot be read, or nothing;
+// `status` is that of the file opened.
+QString openRegularFile(const QString &fileName, FileDescriptor &file, struct stat &status)
 {
     const QByteArray name = QFile::encodeName(fileName);
-    struct stat status;
     if (::stat(name.constData(), &status) != 0)
         return systemReason(errno);
     if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty())
         return reason;
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    file = FileDescriptor(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isOpen() || ::fstat(file.get(), &status) != 0)
         return systemReason(errno);
-    if (::fstat(fd, &status) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return systemReason(error);
-    }
-    if (const QString reason = fileTypeReason(status.st_mode); !reason.isEmpty()) {
-        ::close(fd);
-        return reason;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
-        return file.errorString();
-    return {};
+    return fileTypeReason(status.st_mode);
 }
 
 // Reads into `bytes` until it holds more than `limit` bytes, the file ends or
@@ -73,16 +72,22 @@ QString openRegularFile(const QString &fileName, QFile &file)
 // into: a file that states its size comes with room for all of it, and a
 // byte more to tell whether it reads on past it; else the room grows a chunk
 // at a time, since a device may hand out less than asked for at a time.
-void readAll(QFile &file, QByteArray &bytes, qint64 &total, qint64 limit)
+// Returns the errno value of a read that failed, or 0.
+int readAll(int fd, QByteArray &bytes, qint64 &total, qint64 limit)
 {
     while (total <= limit) {
         if (total == bytes.size())
             bytes.resize(total + chunkSize);
-        const qint64 got = file.read(bytes.data() + total, bytes.size() - total);
-        if (got <= 0)
-            return;
+        const ssize_t got = ::read(fd, bytes.data() + total, size_t(bytes.size() - total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
         total += got;
     }
+    return 0;
 }
 
 // Asks for the room a large file is read into to come in huge pages, where
@@ -106,29 +111,78 @@ void preferHugePages(QByteArray &room)
 #endif
 }
 
+qint64 nanoseconds(const timespec &time)
+{
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
 // What tells whether a file was changed: which file it is, its size, and
-// when its content and its status last changed, to the nanosecond.
+// when its content and its status last changed, to the nanosecond. The
+// status time cannot be set back, as the content's can (cp -p, rsync).
 struct FileVersion
 {
     dev_t device = 0;
     ino_t inode = 0;
     qint64 size = 0;
-    qint64 modifiedSeconds = 0;
-    qint64 modifiedNanoseconds = 0;
-    qint64 changedSeconds = 0;
-    qint64 changedNanoseconds = 0;
+    qint64 modified = 0;
+    qint64 changed = 0;
 
+    explicit FileVersion(const struct stat &status)
+        : device(status.st_dev)
+        , inode(status.st_ino)
+        , size(status.st_size)
+        , modified(nanoseconds(status.st_mtim))
+        , changed(nanoseconds(status.st_ctim))
+    { }
     bool operator==(const FileVersion &) const = default;
 };
 
-FileVersion versionOf(const QFile &file)
+// How finely the file system keeps a file's times, as far as they tell: in
+// whole seconds on FAT (two of them for the content's time), else as finely
+// as the system's clock for file times moves.
+qint64 timeResolution(const struct stat &status)
 {
-    struct stat status;
-    if (::fstat(file.handle(), &status) != 0)
-        return {};
-    return {status.st_dev,         status.st_ino,          status.st_size,
-            status.st_mtim.tv_sec, status.st_mtim.tv_nsec, status.st_ctim.tv_sec,
-            status.st_ctim.tv_nsec};
+    if (status.st_mtim.tv_nsec == 0 && status.st_ctim.tv_nsec == 0)
+        return 2'000'000'000;
+    timespec tick = {};
+    ::clock_getres(CLOCK_REALTIME_COARSE, &tick);
+    return nanoseconds(tick);
+}
+
+// Whether another program may have been writing the file when it was
+// opened: it changed within the longest write and the resolution of the
+// file's times before, or its times lie ahead of the clock.
+bool mayBeBeingWritten(const struct stat &status)
+{
+    timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 lastChange = qMax(nanoseconds(status.st_mtim), nanoseconds(status.st_ctim));
+    return lastChange >= nanoseconds(now) - longestWrite - timeResolution(status);
+}
+
+// Reads the file again from its start. Returns 0 when it holds exactly
+// `bytes`, -1 when it holds anything else, or the errno value of a read
+// that failed.
+int readsAgainAs(int fd, QByteArrayView bytes)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return errno;
+    // One byte more than is left, to see a file that goes on.
+    QByteArray chunk(qMin(bytes.size() + 1, qsizetype(1024 * 1024)), Qt::Uninitialized);
+    qsizetype at = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), size_t(chunk.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return at == bytes.size() ? 0 : -1;
+        if (got > bytes.size() - at
+            || std::memcmp(chunk.constData(), bytes.data() + at, size_t(got)) != 0)
+            return -1;
+        at += got;
+    }
 }
 
 // A read that would wait fails with EAGAIN, as the file was opened.
@@ -137,49 +191,50 @@ bool wouldWait(int systemError)
     return systemError == EAGAIN || systemError == EWOULDBLOCK;
 }
 
-// Reads at most `limit` bytes. A file that goes past the limit, that ends
-// before its stated size or that has nothing to give gives no lines; the
-// complete lines read before a read error are given with the error. The
-// file is read into one block, which the lines are views into.
-FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qint64 limit,
-                    qsizetype room)
+FileLines failed(const QString &fileName, const QString &reason)
 {
     FileLines read;
-    const FileVersion atOpen = versionOf(file);
-    errno = 0;
+    read.result = FileResult::failure(fileName, reason);
+    return read;
+}
+
+// Reads at most `limit` bytes of the file, opened with status `atOpen`. A
+// file that goes past the limit, that ends before its stated size, that
+// has nothing to give or that another program wrote meanwhile gives no
+// lines; the complete lines read before a read error are given with the
+// error. The file is read into one block, which the lines are views into.
+FileLines readLines(int fd, const QString &fileName, const struct stat &atOpen, qint64 limit,
+                    qsizetype room)
+{
+    const qint64 statedSize = atOpen.st_size;
     QByteArray bytes;
     if (statedSize > 0) {
         bytes = QByteArray(limit + 1, Qt::Uninitialized);
         preferHugePages(bytes);
     }
     qint64 total = 0;
-    readAll(file, bytes, total, limit);
-    const int systemError = errno;
-    const QByteArrayView start = QByteArrayView(bytes).first(qMin(total, FileStartSize));
-    if (looksLikeUtf16(start)) {
-        const bool readError = file.error() != QFileDevice::NoError;
-        read.result = FileResult::failure(fileName, readError ? file.errorString() : utf16Reason());
-        return read;
-    }
-    const qsizetype text = start.startsWith(Utf8Mark) ? Utf8Mark.size() : 0;
+    const int readError = readAll(fd, bytes, total, limit);
     // Written, cut or grown while it was read: what was read may be part
     // old, part new. Whatever else went wrong, that is the reason.
-    if (versionOf(file) != atOpen) {
-        read.result = FileResult::failure(fileName, changedFileReason());
-        return read;
-    }
-    if (total > limit) {
-        read.result = FileResult::failure(fileName, endlessReason(statedSize, limit));
-        return read;
-    }
+    struct stat afterRead;
+    if (::fstat(fd, &afterRead) != 0)
+        return failed(fileName, systemReason(errno));
+    if (FileVersion(afterRead) != FileVersion(atOpen))
+        return failed(fileName, changedFileReason());
+    if (total > limit)
+        return failed(fileName, endlessReason(statedSize, limit));
+    const QByteArrayView start = QByteArrayView(bytes).first(qMin(total, FileStartSize));
+    if (looksLikeUtf16(start))
+        return failed(fileName, readError != 0 ? systemReason(readError) : utf16Reason());
+    const qsizetype text = start.startsWith(Utf8Mark) ? Utf8Mark.size() : 0;
     bytes.truncate(total);
     const QByteArrayView textRead = QByteArrayView(bytes).sliced(text);
-    if (file.error() != QFileDevice::NoError) {
-        if (wouldWait(systemError)) {
-            read.result = FileResult::failure(fileName, waitingFileReason());
-            return read;
-        }
-        read.result = FileResult::failure(fileName, file.errorString());
+
+    FileLines read;
+    if (readError != 0) {
+        if (wouldWait(readError))
+            return failed(fileName, waitingFileReason());
+        read.result = FileResult::failure(fileName, systemReason(readError));
         SplitLines split = splitLines(textRead, room, false);
         if (split.count <= room) {
             read.lines = std::move(split.lines);
@@ -187,6 +242,20 @@ FileLines readLines(QFile &file, const QString &fileName, qint64 statedSize, qin
         }
         read.count = read.lines.size();
         return read;
+    }
+    // A file system with a stale size (FUSE, a network share) ends early.
+    if (total < statedSize)
+        return failed(fileName, endedEarlyReason(total, statedSize));
+    // Only a second read that agrees, with the file's times unmoved, tells
+    // that no write was under way. System files, which state no size, are
+    // made anew for each read.
+    if (statedSize > 0 && mayBeBeingWritten(atOpen)) {
+        const int again = readsAgainAs(fd, bytes);
+        if (again > 0)
+            return failed(fileName, systemReason(again));
+        if (again < 0 || ::fstat(fd, &afterRead) != 0
+            || FileVersion(afterRead) != FileVersion(atOpen))
+            return failed(fileName, changedFileReason());
     }
     SplitLines split = splitLines(textRead, room, true);
     read.count = split.count;
@@ -219,29 +288,23 @@ FileResult FileResult::listFull(const QString &fileName, const QString &reason)
 
 FileLines readFileLines(const QString &fileName, qsizetype room)
 {
-    FileLines read;
-    QFile file;
+    FileDescriptor file;
+    struct stat status;
     QString reason = unusableNameReason(fileName);
     if (reason.isEmpty())
-        reason = openRegularFile(fileName, file);
-    if (!reason.isEmpty()) {
-        read.result = FileResult::failure(fileName, reason);
-        return read;
-    }
+        reason = openRegularFile(fileName, file, status);
+    if (!reason.isEmpty())
+        return failed(fileName, reason);
 
-    const qint64 statedSize = file.size();
+    const qint64 statedSize = status.st_size;
     const qint64 reach = memoryWithinReach() / memoryPerFileByte;
-    if (statedSize > reach) {
-        read.result = FileResult::failure(fileName, tooLargeReason(statedSize, reach));
-        return read;
-    }
+    if (statedSize > reach)
+        return failed(fileName, tooLargeReason(statedSize, reach));
     const qint64 limit = statedSize > 0 ? statedSize : qMin(reach, unsizedFileLimit);
     try {
-        return readLines(file, fileName, statedSize, limit, room);
+        return readLines(file.get(), fileName, status, limit, room);
     } catch (const std::bad_alloc &) {
-        read = {};
-        read.result = FileResult::failure(fileName, outOfMemoryReason());
-        return read;
+        return failed(fileName, outOfMemoryReason());
     }
 }
 

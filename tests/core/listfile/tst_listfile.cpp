@@ -112,68 +112,149 @@ void tst_ListFile::readRefuses_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("content");
+    // What another program or the file system does to the file while it is
+    // read (see cutshort.cpp), as NAME=value settings.
+    QTest::addColumn<QList<QByteArray>>("meanwhile");
     QTest::addColumn<QString>("reason");
+    // The lines that go in all the same, beside the entry already there.
+    QTest::addColumn<QList<QByteArray>>("added");
 
+    using L = QList<QByteArray>;
     const QString file = m_dir.filePath(u"refused.txt"_s);
-    QTest::newRow("missing file") << m_dir.filePath(u"missing.txt"_s) << QByteArray()
-                                  << u"No such file or directory"_s;
-    QTest::newRow("empty name") << QString() << QByteArray() << u"No file name was given."_s;
+    QTest::newRow("missing file") << m_dir.filePath(u"missing.txt"_s) << QByteArray() << L{}
+                                  << u"No such file or directory"_s << L{};
+    QTest::newRow("empty name") << QString() << QByteArray() << L{} << u"No file name was given."_s
+                                << L{};
     // Reading it fails at once with EIO: the read error path.
-    QTest::newRow("read error") << u"/proc/self/mem"_s << QByteArray() << u"Input/output error"_s;
-    QTest::newRow("folder") << m_dir.path() << QByteArray() << u"This is a folder, not a file."_s;
-    QTest::newRow("device") << u"/dev/zero"_s << QByteArray()
-                            << u"This is not an ordinary file; it may be a device or a pipe."_s;
+    QTest::newRow("read error") << u"/proc/self/mem"_s << QByteArray() << L{}
+                                << u"Input/output error"_s << L{};
+    QTest::newRow("folder") << m_dir.path() << QByteArray() << L{}
+                            << u"This is a folder, not a file."_s << L{};
+    QTest::newRow("device") << u"/dev/zero"_s << QByteArray() << L{}
+                            << u"This is not an ordinary file; it may be a device or a pipe."_s
+                            << L{};
     const QString utf16 = u"The file is in UTF-16, which this program cannot read. "
                           u"Save it as UTF-8 or as plain text first."_s;
     QTest::newRow("UTF-16 little-endian") << file
                                           << "\xFF\xFE"
                                              "a\0\r\0\n\0"_ba
-                                          << utf16;
-    QTest::newRow("UTF-16 big-endian") << file << "\xFE\xFF\0a\0\r\0\n"_ba << utf16;
-    QTest::newRow("UTF-16 LE without a mark") << file << "a\0b\0\r\0\n\0"_ba << utf16;
-    QTest::newRow("UTF-16 BE without a mark") << file << "\0a\0b\0\r\0\n"_ba << utf16;
-    QTest::newRow("UTF-16 BE ending in U+0D0A") << file << "\xFE\xFF\0a\r\n"_ba << utf16;
+                                          << L{} << utf16 << L{};
+    QTest::newRow("UTF-16 big-endian") << file << "\xFE\xFF\0a\0\r\0\n"_ba << L{} << utf16 << L{};
+    QTest::newRow("UTF-16 LE without a mark") << file << "a\0b\0\r\0\n\0"_ba << L{} << utf16 << L{};
+    QTest::newRow("UTF-16 BE without a mark") << file << "\0a\0b\0\r\0\n"_ba << L{} << utf16 << L{};
+    QTest::newRow("UTF-16 BE ending in U+0D0A")
+            << file << "\xFE\xFF\0a\r\n"_ba << L{} << utf16 << L{};
     QTest::newRow("UTF-16 without a mark, half of it Latin")
-            << file << "a\0b\0\0\x4E\0\x4E"_ba << utf16;
+            << file << "a\0b\0\0\x4E\0\x4E"_ba << L{} << utf16 << L{};
     QTest::newRow("endless system file")
-            << u"/proc/self/pagemap"_s << QByteArray()
+            << u"/proc/self/pagemap"_s << QByteArray() << L{}
             << u"The file states no size and goes on past 64 MB. It may be a system file that "
-               u"never ends."_s;
+               u"never ends."_s
+            << L{};
     // "name\0.txt" would open "name".
     QVERIFY(writeFile(m_dir.filePath(u"name"_s), "opened\r\n"_ba));
     QTest::newRow("name holding NUL")
-            << m_dir.filePath(u"name"_s) + QChar::Null + u".txt"_s << QByteArray()
-            << u"The file name holds a NUL character, which no file name can hold."_s;
+            << m_dir.filePath(u"name"_s) + QChar::Null + u".txt"_s << QByteArray() << L{}
+            << u"The file name holds a NUL character, which no file name can hold."_s << L{};
+    QTest::newRow("name longer than the system takes")
+            << m_dir.filePath(QString(4100, u'n')) << QByteArray() << L{} << u"File name too long"_s
+            << L{};
     // Passes for a regular file of no size; a read of it waits for the next
     // kernel message. Only root may read it.
     if (const int kmsg = ::open("/proc/kmsg", O_RDONLY | O_NONBLOCK); kmsg >= 0) {
         ::close(kmsg);
         QTest::newRow("system file that waits")
-                << u"/proc/kmsg"_s << QByteArray()
+                << u"/proc/kmsg"_s << QByteArray() << L{}
                 << u"The file has nothing to read yet. It may be a system file that waits for "
-                   u"events, such as kernel messages."_s;
+                   u"events, such as kernel messages."_s
+                << L{};
     }
     QTest::newRow("name not valid UTF-8")
-            << undecodableName(m_dir) << QByteArray()
+            << undecodableName(m_dir) << QByteArray() << L{}
             << u"The file name is not valid UTF-8, so this program cannot use it. Rename the "
-               u"file, or choose another name."_s;
+               u"file, or choose another name."_s
+            << L{};
+
+    // 20,000 lines of 12 bytes. Another program changes it when 120,000 have
+    // been read, at offsets 100 (read already) and 200,000 (not yet): what
+    // was read is part old, part new.
+    QList<QByteArray> lines;
+    for (int line = 0; line < 20'000; ++line)
+        lines.append("line-" + QByteArray::number(line).rightJustified(5, '0'));
+    const QByteArray numbered = lines.join("\r\n") + "\r\n";
+    const QByteArray changedAt = "LEXIVORN_CUT_AT=120000";
+    const QByteArray rewrite = "LEXIVORN_REWRITE_AT=100,200000";
+    const QString changed = u"The file changed while it was read: another program wrote to it "
+                            u"meanwhile. The list is as it was."_s;
+    int name = 0;
+    const auto fileFor = [&] {
+        return m_dir.filePath(u"numbered %1.txt"_s.arg(++name));
+    };
+    QTest::newRow("cut short while read")
+            << fileFor() << numbered << L{changedAt, "LEXIVORN_CUT_TO=100000"} << changed << L{};
+    QTest::newRow("written into at the same size")
+            << fileFor() << numbered << L{changedAt, rewrite} << changed << L{};
+    // The system stamps a file's times when a write begins, before its data
+    // is copied: a read inside one write sees the same times before and
+    // after. A file changed that recently is read a second time.
+    QTest::newRow("written into, its times stamped before the read")
+            << fileFor() << numbered << L{changedAt, rewrite, "LEXIVORN_MAPPED=1"} << changed
+            << L{};
+    // One write may go on for longer than the file system's clock takes
+    // to move.
+    QTest::newRow("written into, its times stamped half a second before the read")
+            << fileFor() << numbered
+            << L{changedAt, rewrite, "LEXIVORN_MAPPED=1", "LEXIVORN_AGE=500"} << changed << L{};
+    // Only the status time, which no program can set back, tells.
+    QTest::newRow("file of long ago written into, its modification time set back")
+            << fileFor() << numbered
+            << L{changedAt, rewrite, "LEXIVORN_KEEP_MTIME=1", "LEXIVORN_AGE=1000000"} << changed
+            << L{};
+    // A network or FUSE file system whose size is stale.
+    QTest::newRow("file that ends before its stated size")
+            << fileFor() << numbered << L{"LEXIVORN_END_AT=100005"}
+            << u"The file ended after 100 kB, though it states a size of 240 kB: part of it "
+               u"could not be read. It may be on a network file system that has not caught up "
+               u"with it yet. The list is as it was."_s
+            << L{};
+    QTest::newRow("file that goes on past its stated size")
+            << fileFor() << numbered << L{"LEXIVORN_STATED_SIZE=100000"}
+            << u"The file goes on past its stated size of 100 kB. It may be a system file that "
+               u"never ends, or a file still being written."_s
+            << L{};
+    // The line the error cut, "line-0833", is not one.
+    const qsizetype read = 8333 * 12 + 9;
+    QTest::newRow("read error after some lines")
+            << fileFor() << numbered << L{"LEXIVORN_FAIL_AT=" + QByteArray::number(read)}
+            << u"Input/output error"_s << lines.first(8333);
 }
 
 void tst_ListFile::readRefuses()
 {
     QFETCH(QString, path);
     QFETCH(QByteArray, content);
+    QFETCH(QList<QByteArray>, meanwhile);
     QFETCH(QString, reason);
+    QFETCH(QList<QByteArray>, added);
+    if (!meanwhile.isEmpty() && !qEnvironmentVariable("LD_PRELOAD").contains(u"cutshort"_s))
+        QSKIP("needs lexivorn_cutshort preloaded, as CTest runs this test");
 
     if (!content.isEmpty())
         QVERIFY(writeFile(path, content));
     EntryList list(QLocale::c());
     QVERIFY(list.Add("kept"_ba));
+    QList<QByteArray> settings = meanwhile;
+    if (!meanwhile.isEmpty())
+        settings.append("LEXIVORN_CUT_FILE=" + QFile::encodeName(path));
+    for (const QByteArray &setting : settings)
+        qputenv(setting.left(setting.indexOf('=')), setting.sliced(setting.indexOf('=') + 1));
     const FileResult result = ReadListFile(path, list);
+    for (const QByteArray &setting : settings)
+        qunsetenv(setting.left(setting.indexOf('=')));
     QVERIFY(!result.ok());
     QCOMPARE(result.fileName(), path);
     QCOMPARE(result.reason(), reason);
-    QCOMPARE(itemsOf(list), QList<QByteArray>{"kept"});
+    QCOMPARE(itemsOf(list), QList<QByteArray>{"kept"} + added);
 }
 
 void tst_ListFile::readRefusesFifoWithoutBlocking()

@@ -1,7 +1,6 @@
 #include "listfiletest.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,8 +71,6 @@ class tst_MachineLimits : public QObject
 private slots:
     void limitsOfTheMachine_data();
     void limitsOfTheMachine();
-    void fileChangedWhileRead_data();
-    void fileChangedWhileRead();
 };
 
 void tst_MachineLimits::limitsOfTheMachine_data()
@@ -171,44 +168,6 @@ void tst_MachineLimits::limitsOfTheMachine()
     QCOMPARE(readFile(list), original);
     QCOMPARE(filesIn(dir), filesBefore);
     QCOMPARE(filesIn(aside), QStringList());
-}
-
-// Another program cuts the file short or writes into it while it is read:
-// what was read is not the file, so nothing of it goes in and nothing is
-// saved.
-void tst_MachineLimits::fileChangedWhileRead_data()
-{
-    QTest::addColumn<QByteArray>("change");
-    QTest::addColumn<qint64>("sizeAfter");
-
-    QTest::newRow("cut short") << "LEXIVORN_CUT_TO=100000"_ba << qint64(100'000);
-    // Written where the read has not been yet: the size tells nothing.
-    QTest::newRow("written into, same size") << "LEXIVORN_REWRITE_AT=500000"_ba << qint64(600'000);
-}
-
-void tst_MachineLimits::fileChangedWhileRead()
-{
-    QFETCH(QByteArray, change);
-    QFETCH(qint64, sizeAfter);
-
-    QTemporaryDir dir;
-    const QString input = dir.filePath(u"input.txt"_s);
-    QVERIFY(writeFile(input, "line\r\n"_ba.repeated(100'000)));
-    // Written long ago, so that a change now shows in its times however
-    // coarse the clock of the file system is.
-    const timespec longAgo[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(input).constData(), longAgo, 0), 0);
-    const QString output = dir.filePath(u"list.txt"_s);
-    const QByteArray cutFile = "LEXIVORN_CUT_FILE=" + QFile::encodeName(input);
-    const ProgramRun run =
-            runBench({QFile::encodeName(output), QFile::encodeName(input)}, RLIMIT_FSIZE,
-                     qint64(RLIM_INFINITY),
-                     {"LD_PRELOAD=" LEXIVORN_CUTSHORT, cutFile, "LEXIVORN_CUT_AT=200000", change});
-    QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
-    QCOMPARE(WEXITSTATUS(run.status), 1);
-    QVERIFY2(run.errors.contains("The file changed while it was read"), run.errors.constData());
-    QCOMPARE(QFileInfo(input).size(), sizeAfter);
-    QVERIFY(!QFile::exists(output));
 }
 
 QTEST_APPLESS_MAIN(tst_MachineLimits)
