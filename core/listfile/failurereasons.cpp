@@ -178,4 +178,11 @@ QString oldContentKeptReason(const QString &reason, const QString &restoreFailur
             reason, restoreFailure, QDir::toNativeSeparators(QFile::decodeName(copy)));
 }
 
+QString oldContentLostReason(const QString &reason, const QString &restoreFailure,
+                             const QString &keepFailure)
+{
+    return u"%1. The old content could not be put back (%2), nor kept in a file of its own "
+           u"(%3)."_s.arg(reason, restoreFailure, keepFailure);
+}
+
 } // namespace listfile

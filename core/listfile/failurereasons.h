@@ -51,5 +51,8 @@ QString copyAsideReason(const QString &reason);
 // A save that failed and could not put the old content back; it is in `copy`.
 QString oldContentKeptReason(const QString &reason, const QString &restoreFailure,
                              const QByteArray &copy);
+// The same, where the old content could not be kept in a file of its own.
+QString oldContentLostReason(const QString &reason, const QString &restoreFailure,
+                             const QString &keepFailure);
 
 } // namespace listfile

@@ -3,11 +3,14 @@
 #include "savetarget.h"
 
 #include <QByteArray>
+#include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <new>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace listfile {
@@ -16,17 +19,37 @@ namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
 
-// Where the copy of the old content goes: $TMPDIR, or else /var/tmp, which
-// outlives a restart where /tmp may not.
+// Whether the folder's files live in memory alone, and a power cut takes them.
+bool isInMemory(const QByteArray &folder)
+{
+    struct statfs fileSystem;
+    return ::statfs(folder.constData(), &fileSystem) == 0
+            && (fileSystem.f_type == TMPFS_MAGIC || fileSystem.f_type == RAMFS_MAGIC);
+}
+
+// Where the safety copy goes: $TMPDIR, unless it lives in memory (tmpfs),
+// else /var/tmp, which outlives a restart where /tmp may not.
 QByteArray copyFolder()
 {
     const QByteArray folder = qgetenv("TMPDIR");
-    return folder.isEmpty() ? QByteArrayLiteral("/var/tmp") : folder;
+    return folder.isEmpty() || isInMemory(folder) ? QByteArrayLiteral("/var/tmp") : folder;
 }
 
-// Copies all of `from`, from its start, over the start of `to`, cuts `to`
-// to that length and makes it last. Returns why it failed, or nothing.
-QString copyOver(int from, int to)
+// Six letters or digits, as mkstemp() puts in a name.
+QByteArray randomSuffix()
+{
+    static constexpr char letters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(6, Qt::Uninitialized);
+    for (char &letter : suffix)
+        letter = letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return suffix;
+}
+
+// Copies all of `from`, from its start, over the start of `to` and cuts `to`
+// to that length; with `flush`, makes it last. Returns why it failed, or
+// nothing.
+QString copyOver(int from, int to, bool flush)
 {
     if (::lseek(to, 0, SEEK_SET) < 0)
         return systemReason(errno);
@@ -47,55 +70,81 @@ QString copyOver(int from, int to)
     }
     if (::ftruncate(to, copied) != 0)
         return systemReason(errno);
-    return syncData(to);
+    return flush ? syncData(to) : QString();
 }
 
-// The old content, in a file of its own that only the person saving may
-// read, named after the file ("lexivorn-list.txt-AbC123"), so that it can be
-// found should the program or the machine stop while the file is written.
-class SafetyCopy
+// A file of the person saving alone in the copy folder, made with no name
+// (O_TMPFILE), so that nothing of it shows should the program stop before
+// it is named. Where the file system makes no such files, it is made under
+// a hidden name beside the one it is to take, and renamed to that.
+class CopyFile
 {
 public:
-    SafetyCopy() = default;
-    SafetyCopy(const SafetyCopy &) = delete;
-    SafetyCopy &operator=(const SafetyCopy &) = delete;
-    // Kept only when it is the one place the old content is left.
-    ~SafetyCopy()
+    CopyFile(int folder, const QByteArray &name)
+        : m_folder(folder)
+        , m_name(name)
+    { }
+    CopyFile(const CopyFile &) = delete;
+    CopyFile &operator=(const CopyFile &) = delete;
+    // A copy that was not kept goes.
+    ~CopyFile()
     {
         if (!m_kept && !m_path.isEmpty())
-            ::unlink(m_path.constData());
+            ::unlinkat(m_folder, m_path.constData(), 0);
     }
 
+    int fd() const { return m_fd.get(); }
+    // Its name in the copy folder, once it has one.
     const QByteArray &path() const { return m_path; }
     void keep() { m_kept = true; }
 
-    // Returns why the copy could not be made, or nothing.
-    QString make(int file, const QByteArray &name)
+    // Returns the errno value of a failure, or 0.
+    int create()
     {
-        const QByteArray folder = copyFolder();
-        QByteArray pattern = folder + "/lexivorn-" + name.left(120) + "-XXXXXX";
-        m_fd = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
-        if (!m_fd.isOpen())
-            return systemReason(errno);
-        m_path = pattern;
-        if (const QString reason = copyOver(file, m_fd.get()); !reason.isEmpty())
-            return reason;
-        // The copy stays open to be read back from: its name could be given
-        // to another file meanwhile. Closing a second descriptor tells
-        // whether it was written.
-        FileDescriptor check(::dup(m_fd.get()));
-        if (!check.isOpen() || !check.close())
-            return systemReason(errno);
-        const FileDescriptor copies(::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        return copies.isOpen() ? syncFolder(copies.get()) : systemReason(errno);
+        m_fd = FileDescriptor(::openat(m_folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (m_fd.isOpen())
+            return 0;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return errno;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray hidden = '.' + m_name + '-' + randomSuffix() + ".part";
+            m_fd = FileDescriptor(::openat(m_folder, hidden.constData(),
+                                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                           0600));
+            if (m_fd.isOpen()) {
+                m_path = hidden;
+                return 0;
+            }
+            if (errno != EEXIST)
+                return errno;
+        }
+        return EEXIST;
     }
 
-    // Returns why the old content could not be put back, or nothing.
-    QString putBack(int file) const { return copyOver(m_fd.get(), file); }
+    // Gives the copy its name, "NAME-XXXXXX", never one another file has.
+    // Returns the errno value of a failure, or 0.
+    int name()
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray named = m_name + '-' + randomSuffix();
+            if (m_path.isEmpty() ? linkUnnamed(m_fd.get(), m_folder, named)
+                                 : ::renameat2(m_folder, m_path.constData(), m_folder,
+                                               named.constData(), RENAME_NOREPLACE)
+                                == 0) {
+                m_path = named;
+                return 0;
+            }
+            if (errno != EEXIST)
+                return errno;
+        }
+        return EEXIST;
+    }
 
 private:
-    QByteArray m_path;
+    const int m_folder;
+    const QByteArray m_name;
     FileDescriptor m_fd;
+    QByteArray m_path;
     bool m_kept = false;
 };
 
@@ -117,12 +166,45 @@ QString writeOver(FileDescriptor &file, const EntryList &list)
     return {};
 }
 
+// The safety copy: the list, whole and on disk under its name
+// ("lexivorn-list.txt-AbC123") before the file is touched. Returns why it
+// could not be made, or nothing.
+QString makeSafetyCopy(CopyFile &copy, int folder, const EntryList &list)
+{
+    if (const int error = copy.create(); error != 0)
+        return systemReason(error);
+    qint64 written = 0;
+    if (QString reason = writeEntries(copy.fd(), list, written); !reason.isEmpty())
+        return reason;
+    if (QString reason = syncData(copy.fd()); !reason.isEmpty())
+        return reason;
+    if (const int error = copy.name(); error != 0)
+        return systemReason(error);
+    return syncFolder(folder);
+}
+
 } // namespace
 
 QString writeInPlace(SaveTarget &target, const EntryList &list)
 {
-    SafetyCopy copy;
-    if (const QString reason = copy.make(target.file.get(), target.name); !reason.isEmpty())
+    const QByteArray folderPath = copyFolder();
+    const FileDescriptor folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen())
+        return copyAsideReason(systemReason(errno));
+    // The owner's file of mode 0200 may be written but not read: its old
+    // content could not be put back.
+    if (!target.readable)
+        return copyAsideReason(systemReason(EACCES));
+    const QByteArray name = "lexivorn-" + target.name.left(120);
+    // The old content needs no name and no flush: it serves only while the
+    // program runs, should the write fail.
+    CopyFile old(folder.get(), name + "-old");
+    if (const int error = old.create(); error != 0)
+        return copyAsideReason(systemReason(error));
+    if (const QString reason = copyOver(target.file.get(), old.fd(), false); !reason.isEmpty())
+        return copyAsideReason(reason);
+    CopyFile copy(folder.get(), name);
+    if (const QString reason = makeSafetyCopy(copy, folder.get(), list); !reason.isEmpty())
         return copyAsideReason(reason);
     // A failed close still leaves a way to put the old content back.
     FileDescriptor spare(::dup(target.file.get()));
@@ -135,16 +217,26 @@ QString writeInPlace(SaveTarget &target, const EntryList &list)
     } catch (const std::bad_alloc &) {
         reason = outOfMemoryReason();
     }
-    if (reason.isEmpty())
+    if (reason.isEmpty()) {
+        // The file holds the list: the copy has done its work. A copy that
+        // came back after a crash would be the same list.
+        ::unlinkat(folder.get(), copy.path().constData(), 0);
+        copy.keep();
+        syncFolder(folder.get());
         return {};
-    QString restoreFailure = copy.putBack(spare.get());
+    }
+    QString restoreFailure = copyOver(old.fd(), spare.get(), true);
     if (restoreFailure.isEmpty() && !spare.close())
         restoreFailure = systemReason(errno);
-    if (!restoreFailure.isEmpty()) {
-        copy.keep();
-        return oldContentKeptReason(reason, restoreFailure, copy.path());
-    }
-    return reason;
+    if (restoreFailure.isEmpty())
+        return reason;
+    // The old content is kept where it can be found, and the copy of the
+    // list goes, so that nothing tells to copy it over.
+    if (const int error = old.name(); error != 0)
+        return oldContentLostReason(reason, restoreFailure, systemReason(error));
+    old.keep();
+    syncFolder(folder.get());
+    return oldContentKeptReason(reason, restoreFailure, folderPath + '/' + old.path());
 }
 
 } // namespace listfile

@@ -132,6 +132,16 @@ QString syncData(int fd)
     return {};
 }
 
+bool linkUnnamed(int fd, int folder, const QByteArray &name)
+{
+    if (::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 QString syncFolder(int folder)
 {
     const FileDescriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -151,7 +161,7 @@ FileResult WriteListFile(const QString &fileName, const EntryList &list)
         return FileResult::failure(fileName, target.refusal);
 
     try {
-        if (!replacingWouldChangeIt(target)) {
+        if (!target.reachedByObject && !replacingWouldChangeIt(target)) {
             bool inPlaceInstead = false;
             const QString reason = replaceFile(target, list, inPlaceInstead);
             if (!inPlaceInstead)

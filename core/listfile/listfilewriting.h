@@ -26,6 +26,12 @@ QString writeEntries(int fd, const EntryList &list, qint64 &written);
 // says so here and nowhere else. Returns why it failed, or nothing.
 QString syncData(int fd);
 
+// Gives a file made with O_TMPFILE, which has no name yet, the name `name`
+// in `folder`; fails with EEXIST, as link() does, where the name is taken.
+// Linking the descriptor itself takes a privilege; its path under /proc
+// does not.
+bool linkUnnamed(int fd, int folder, const QByteArray &name);
+
 // Makes a new or changed name in the folder last. A folder that may not be
 // read cannot be synced, and is not.
 QString syncFolder(int folder);
@@ -44,10 +50,12 @@ bool replacingWouldChangeIt(const SaveTarget &target);
 QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInstead);
 
 // Writes the list into the existing file itself, keeping everything it is.
-// The old content is first copied to a file of its own, which stays should
-// the program stop, is used to put the old content back should the write
-// fail, and goes once the new content is safely on disk. Without that copy
-// nothing is written.
+// First the list is written to a safety copy of its own in $TMPDIR (or
+// /var/tmp), which takes its name only once it is whole and on disk, and
+// stays should the program or the machine stop while the file is written:
+// copied over the file, it finishes the save. It goes once the file holds
+// the list on disk. The old content is kept aside too, unnamed, to be put
+// back should the write fail. Without either nothing is written.
 QString writeInPlace(SaveTarget &target, const EntryList &list);
 
 } // namespace listfile

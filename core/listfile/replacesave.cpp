@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -94,18 +96,41 @@ int createNewFile(int folder, const QByteArray &name, NewFile &file)
     return error == ENOENT && unnamedError != ENOENT ? unnamedError : error;
 }
 
-// Gives the unnamed file a name in its folder. Linking the descriptor itself
-// takes a privilege; its path under /proc does not.
+// Gives the unnamed file a name in its folder.
 bool giveName(NewFile &file, const QByteArray &name)
 {
-    if (::linkat(file.fd.get(), "", file.folder, name.constData(), AT_EMPTY_PATH) != 0) {
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file.fd.get());
-        if (::linkat(AT_FDCWD, self.constData(), file.folder, name.constData(), AT_SYMLINK_FOLLOW)
-            != 0)
-            return false;
-    }
+    if (!linkUnnamed(file.fd.get(), file.folder, name))
+        return false;
     file.name = name;
     return true;
+}
+
+// The attribute flags a person sets with chattr (nodump, noatime, no
+// copy-on-write and the like), which a new file does not take by itself.
+constexpr int personalFlags =
+        FS_FL_USER_MODIFIABLE | FS_JOURNAL_DATA_FL | FS_NOCOW_FL | FS_NOCOMP_FL;
+
+// A file system that keeps no such flags has none.
+bool flagsOf(int fd, int &flags)
+{
+    flags = 0;
+    return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 || errno == ENOTTY || errno == ENOTSUP
+            || errno == EINVAL;
+}
+
+// Gives the new file the old one's attribute flags; false where they cannot
+// all be given (some take a privilege).
+bool takeFlags(int fd, int old)
+{
+    int oldFlags = 0;
+    int flags = 0;
+    if (!flagsOf(old, oldFlags) || !flagsOf(fd, flags))
+        return false;
+    if ((flags & personalFlags) == (oldFlags & personalFlags))
+        return true;
+    int wanted = (flags & ~personalFlags) | (oldFlags & personalFlags);
+    return ::ioctl(fd, FS_IOC_SETFLAGS, &wanted) == 0 && flagsOf(fd, flags)
+            && (flags & personalFlags) == (oldFlags & personalFlags);
 }
 
 // Gives the new file what the old one was: no extended attributes (the old
@@ -152,7 +177,9 @@ QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInst
         inPlaceInstead = target.exists();
         return systemReason(error);
     }
-    if (target.exists() && !takeIdentity(file.fd.get(), target.status)) {
+    if (target.exists()
+        && (!takeIdentity(file.fd.get(), target.status)
+            || !takeFlags(file.fd.get(), target.file.get()))) {
         inPlaceInstead = true;
         return {};
     }
@@ -182,7 +209,9 @@ QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInst
         return systemReason(errno);
     }
     file.kept = true;
-    return syncFolder(target.folder.get());
+    if (const QString reason = syncFolder(target.folder.get()); !reason.isEmpty())
+        return folderSyncReason(reason);
+    return {};
 }
 
 } // namespace listfile

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace listfile {
@@ -61,15 +62,38 @@ FileDescriptor openFolder(int folder, const char *name)
     return FileDescriptor(::openat(folder, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-QByteArray linkText(int folder, const QByteArray &name)
+// The text of a link, or why it cannot be read. A link's text is shorter
+// than PATH_MAX; an empty one leads nowhere, as the system has it.
+QString readLink(int folder, const QByteArray &name, QByteArray &text)
 {
-    errno = 0;
-    QByteArray text(PATH_MAX, Qt::Uninitialized);
+    text = QByteArray(PATH_MAX, Qt::Uninitialized);
     const ssize_t length = ::readlinkat(folder, name.constData(), text.data(), size_t(text.size()));
     if (length < 0)
-        return {};
+        return systemReason(errno);
     text.truncate(length);
-    return text;
+    return text.isEmpty() ? systemReason(ENOENT) : QString();
+}
+
+// Links in /proc stand for an object, whatever their text says: "/" for
+// another process's root, "/list.txt (deleted)" for a file that has no name
+// left. The system follows them to that object.
+bool isProcFolder(int folder)
+{
+    constexpr decltype(statfs::f_type) procMagic = 0x9fa0;
+    struct statfs fileSystem;
+    return ::fstatfs(folder, &fileSystem) == 0 && fileSystem.f_type == procMagic;
+}
+
+// Opens the existing file for the save: for reading and writing, or only
+// for writing where its mode lets its owner do no more.
+FileDescriptor openFileToSave(int folder, const char *name, int how, bool &readable)
+{
+    constexpr int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    FileDescriptor file(::openat(folder, name, O_RDWR | how | flags));
+    readable = file.isOpen() || errno != EACCES;
+    if (!readable)
+        file = FileDescriptor(::openat(folder, name, O_WRONLY | how | flags));
+    return file;
 }
 
 SaveTarget refused(const QString &reason)
@@ -79,11 +103,32 @@ SaveTarget refused(const QString &reason)
     return target;
 }
 
+// The file a link under /proc stands for, opened by the system's own
+// following of it; it is written where it is.
+SaveTarget openObject(int folder, const QByteArray &name)
+{
+    SaveTarget target;
+    target.reachedByObject = true;
+    target.name = name;
+    target.file = openFileToSave(folder, name.constData(), 0, target.readable);
+    if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
+        return refused(systemReason(errno));
+    if (const QString reason = fileTypeReason(target.status.st_mode); !reason.isEmpty())
+        return refused(reason);
+    if (target.status.st_nlink == 0)
+        return refused(deletedFileReason());
+    return target;
+}
+
 } // namespace
 
 SaveTarget openSaveTarget(const QString &fileName)
 {
     const QByteArray path = QFile::encodeName(fileName);
+    // The system takes no longer name in one piece, so Open could not read
+    // the file back by it.
+    if (path.size() >= PATH_MAX)
+        return refused(tooLongNameReason());
     QList<QByteArray> pending;
     pushComponents(path, pending);
     if (pending.isEmpty())
@@ -112,7 +157,10 @@ SaveTarget openSaveTarget(const QString &fileName)
         if (::fstatat(folder.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT || !last)
                 return refused(systemReason(errno));
-            // Nothing there yet: the save creates it, or says why not.
+            // Nothing there yet: the save creates it, or says why not. A
+            // folder that was deleted keeps no new file.
+            if (folderStatus.st_nlink == 0)
+                return refused(deletedFolderReason());
             SaveTarget target;
             target.folder = std::move(folder);
             target.name = name;
@@ -124,9 +172,17 @@ SaveTarget openSaveTarget(const QString &fileName)
             if (isPlantedLink(folderStatus, status))
                 return refused(
                         plantedLinkReason(walked.isEmpty() ? QByteArrayLiteral(".") : walked));
-            const QByteArray text = linkText(folder.get(), name);
-            if (text.isEmpty())
-                return refused(systemReason(errno != 0 ? errno : ENOENT));
+            if (isProcFolder(folder.get())) {
+                if (last)
+                    return openObject(folder.get(), name);
+                folder = FileDescriptor(
+                        ::openat(folder.get(), name.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+                walked += name + '/';
+                continue;
+            }
+            QByteArray text;
+            if (const QString reason = readLink(folder.get(), name, text); !reason.isEmpty())
+                return refused(reason);
             pushComponents(text, pending);
             if (text.startsWith('/')) {
                 folder = openFolder(AT_FDCWD, "/");
@@ -149,10 +205,10 @@ SaveTarget openSaveTarget(const QString &fileName)
         // the name since it was looked at, and a link there now is not
         // followed.
         SaveTarget target;
-        target.file =
-                FileDescriptor(::openat(folder.get(), name.constData(),
-                                        O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
+        target.file = openFileToSave(folder.get(), name.constData(), O_NOFOLLOW, target.readable);
+        if (!target.file.isOpen())
+            return refused(errno == ELOOP ? nameChangedReason() : systemReason(errno));
+        if (::fstat(target.file.get(), &target.status) != 0)
             return refused(systemReason(errno));
         if (const QString reason = fileTypeReason(target.status.st_mode); !reason.isEmpty())
             return refused(reason);

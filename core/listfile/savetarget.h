@@ -25,6 +25,14 @@ struct SaveTarget
     FileDescriptor file;
     // The status of `file`, when it is open.
     struct stat status = {};
+    // The file was reached through a link under /proc that the system
+    // resolves to the open file itself (/proc/self/fd/3, /dev/stdout), not
+    // to a name: it has no folder or name of its own here, and is written
+    // where it is.
+    bool reachedByObject = false;
+    // Whether `file` may be read: the owner's file of mode 0200 may only be
+    // written.
+    bool readable = true;
 
     bool exists() const { return file.isOpen(); }
 };
@@ -35,7 +43,10 @@ struct SaveTarget
 // folder's parent. The system's protected_symlinks and protected_regular
 // rules hold whoever saves, root included, and whatever the system is set
 // to: a link or a file that another user planted in a sticky folder that
-// others may write is refused.
+// others may write is refused. A link under /proc is followed by the system
+// itself, which resolves such links to what they stand for (a process's
+// root folder in another mount namespace, a file that has been deleted),
+// not to their text.
 SaveTarget openSaveTarget(const QString &fileName);
 
 } // namespace listfile

@@ -41,8 +41,10 @@ struct ChildSave
 // `tempDir`: what a save changes of a file must not depend on who runs the
 // tests, and a failed write must be tried. With `bindMounted`, the file is
 // first mounted onto itself, in the child's own view of the mounts.
+// `environment` ("NAME=value") is set in the child too.
 inline ChildSave saveInChild(const QString &path, const core::EntryList &list, uid_t uid, gid_t gid,
-                             rlim_t sizeLimit, const QString &tempDir, bool bindMounted = false)
+                             rlim_t sizeLimit, const QString &tempDir, bool bindMounted = false,
+                             const QList<QByteArray> &environment = {})
 {
     ChildSave save;
     int reasonPipe[2];
@@ -52,6 +54,8 @@ inline ChildSave saveInChild(const QString &path, const core::EntryList &list, u
     if (child == 0) {
         ::close(reasonPipe[0]);
         ::setenv("TMPDIR", QFile::encodeName(tempDir).constData(), 1);
+        for (const QByteArray &setting : environment)
+            ::putenv(qstrdup(setting.constData()));
         const QByteArray file = QFile::encodeName(path);
         if (bindMounted
             && (::unshare(CLONE_NEWNS) != 0
@@ -84,5 +88,31 @@ inline ChildSave saveInChild(const QString &path, const core::EntryList &list, u
     save.reason = QString::fromUtf8(reason);
     return save;
 }
+
+// Sets "NAME=value" settings for as long as it lives.
+class Settings
+{
+public:
+    explicit Settings(const QList<QByteArray> &settings)
+        : m_settings(settings)
+    {
+        for (const QByteArray &setting : m_settings)
+            qputenv(nameOf(setting), setting.sliced(setting.indexOf('=') + 1));
+    }
+    ~Settings()
+    {
+        for (const QByteArray &setting : m_settings)
+            qunsetenv(nameOf(setting));
+    }
+    Q_DISABLE_COPY_MOVE(Settings)
+
+private:
+    static QByteArray nameOf(const QByteArray &setting)
+    {
+        return setting.left(setting.indexOf('='));
+    }
+
+    QList<QByteArray> m_settings;
+};
 
 } // namespace ListFileTest

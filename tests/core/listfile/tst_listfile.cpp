@@ -246,11 +246,10 @@ void tst_ListFile::readRefuses()
     QList<QByteArray> settings = meanwhile;
     if (!meanwhile.isEmpty())
         settings.append("LEXIVORN_CUT_FILE=" + QFile::encodeName(path));
-    for (const QByteArray &setting : settings)
-        qputenv(setting.left(setting.indexOf('=')), setting.sliced(setting.indexOf('=') + 1));
-    const FileResult result = ReadListFile(path, list);
-    for (const QByteArray &setting : settings)
-        qunsetenv(setting.left(setting.indexOf('=')));
+    const FileResult result = [&] {
+        const Settings set(settings);
+        return ReadListFile(path, list);
+    }();
     QVERIFY(!result.ok());
     QCOMPARE(result.fileName(), path);
     QCOMPARE(result.reason(), reason);
