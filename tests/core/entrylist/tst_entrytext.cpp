@@ -27,6 +27,10 @@ void tst_EntryText::decode_data()
     QTest::newRow("utf-8 three bytes") << "\xE2\x82\xAC"_ba << u"€"_s;
     QTest::newRow("utf-8 four bytes") << "\xF0\x9F\x98\x80"_ba << u"\U0001F600"_s;
     QTest::newRow("utf-8 largest code point") << "\xF4\x8F\xBF\xBF"_ba << u"\U0010FFFF"_s;
+    // The least of each length, next to the overlong forms.
+    QTest::newRow("utf-8 smallest two bytes") << "\xC2\x80"_ba << u"\u0080"_s;
+    QTest::newRow("utf-8 smallest three bytes") << "\xE0\xA0\x80"_ba << u"\u0800"_s;
+    QTest::newRow("utf-8 smallest four bytes") << "\xF0\x90\x80\x80"_ba << u"\U00010000"_s;
     QTest::newRow("utf-8 mark at start kept") << "\xEF\xBB\xBF"
                                                  "a"_ba
                                               << u"\uFEFFa"_s;
@@ -66,6 +70,7 @@ void tst_EntryText::decode_data()
             {"three bytes", "\xE2\x82\xAC"_ba, u"€"_s},
             {"four bytes", "\xF0\x9F\x98\x80"_ba, u"\U0001F600"_s},
             {"largest code point", "\xF4\x8F\xBF\xBF"_ba, u"\U0010FFFF"_s},
+            {"smallest three bytes", "\xE0\xA0\x80"_ba, u"\u0800"_s},
             {"overlong two bytes", "\xC1\xBF"_ba, u"Á¿"_s},
             {"overlong three bytes", "\xE0\x9F\xBF"_ba, u"àŸ¿"_s},
             {"overlong four bytes", "\xF0\x8F\xBF\xBF"_ba, u"ð\u008F¿¿"_s},
@@ -80,6 +85,12 @@ void tst_EntryText::decode_data()
                         + 'z' << QString::fromLatin1(ascii) + sequence.text + u'z';
         QTest::addRow("long, %s at the end", sequence.name) << ascii + '.'
                         + sequence.bytes << QString::fromLatin1(ascii) + u'.' + sequence.text;
+        // The entry ends with a whole block: nothing is left for the padded
+        // tail, which must still see a sequence the end cuts short.
+        const QByteArray blocks = QByteArray(80 - sequence.bytes.size(), '.') + sequence.bytes;
+        QTest::addRow("long, %s ending the last whole block", sequence.name)
+                << blocks
+                << QString::fromLatin1(blocks.chopped(sequence.bytes.size())) + sequence.text;
     }
 }
 

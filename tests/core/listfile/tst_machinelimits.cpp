@@ -1,5 +1,6 @@
 #include "listfiletest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,26 +86,30 @@ void tst_MachineLimits::limitsOfTheMachine_data()
     QTest::addColumn<QByteArray>("failingCall");
     // The list file has a second name, so it is written in place.
     QTest::addColumn<bool>("inPlace");
+    // The call fails on the safety copy rather than on the list file.
+    QTest::addColumn<bool>("failsOnCopy");
+    // The list file holds the new list all the same.
+    QTest::addColumn<bool>("listSaved");
 
     const QString tooLarge = u"The file is too large for the memory this program can get"_s;
     // Entries go out 512 to a write: the limit cuts one write short, and the
     // next says why.
     QTest::newRow("file size limit, list larger than the write buffer")
             << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(20 * 1024) << "list.txt"_ba
-            << u"File too large"_s << QByteArray() << false;
+            << u"File too large"_s << QByteArray() << false << false << false;
     QTest::newRow("file size limit, list smaller than the write buffer")
             << int(RLIMIT_FSIZE) << qint64(4096) << qsizetype(8 * 1024) << "list.txt"_ba
-            << u"File too large"_s << QByteArray() << false;
+            << u"File too large"_s << QByteArray() << false << false << false;
     // The input is sparse: it takes no room on disk and is never read.
     QTest::newRow("address space limit")
             << int(RLIMIT_AS) << qint64(2) * 1024 * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
-            << "list.txt"_ba << tooLarge << QByteArray() << false;
+            << "list.txt"_ba << tooLarge << QByteArray() << false << false << false;
     QTest::newRow("data size limit")
             << int(RLIMIT_DATA) << qint64(512) * 1024 * 1024 << qsizetype(1024) * 1024 * 1024
-            << "list.txt"_ba << tooLarge << QByteArray() << false;
+            << "list.txt"_ba << tooLarge << QByteArray() << false << false << false;
     QTest::newRow("output name not valid UTF-8")
             << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "caf\xE9.txt"_ba
-            << u"The file name is not valid UTF-8"_s << QByteArray() << false;
+            << u"The file name is not valid UTF-8"_s << QByteArray() << false << false << false;
     // A disk that fails only when the data reaches it (thin storage, a
     // quota on a network share) says so in the flush or the close alone.
     const QString failed = u"Input/output error"_s;
@@ -112,14 +117,24 @@ void tst_MachineLimits::limitsOfTheMachine_data()
         const char *const how = inPlace ? ", written in place" : ", replaced";
         QTest::addRow("flush fails%s", how)
                 << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
-                << failed << "fdatasync"_ba << inPlace;
+                << failed << "fdatasync"_ba << inPlace << false << false;
         QTest::addRow("close fails%s", how)
                 << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
-                << failed << "close"_ba << inPlace;
+                << failed << "close"_ba << inPlace << false << false;
     }
     QTest::newRow("rename over the file fails")
             << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
-            << failed << "renameat"_ba << false;
+            << failed << "renameat"_ba << false << false << false;
+    QTest::newRow("safety copy's flush fails")
+            << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
+            << u"The safety copy could not be made, so nothing was written: Input/output error"_s
+            << "fdatasync"_ba << true << true << false;
+    // After the rename: the file holds the new list, which may yet be lost.
+    QTest::newRow("folder's flush fails after the rename")
+            << int(RLIMIT_FSIZE) << qint64(RLIM_INFINITY) << qsizetype(60) << "list.txt"_ba
+            << u"The new list is in the file, but the system could not make sure that the "
+               u"folder's record of it is on disk (Input/output error)."_s
+            << "fsync"_ba << false << false << true;
 }
 
 // lexivorn_bench reads and saves as the program does, so it runs here under
@@ -136,9 +151,13 @@ void tst_MachineLimits::limitsOfTheMachine()
     QFETCH(QString, reason);
     QFETCH(QByteArray, failingCall);
     QFETCH(bool, inPlace);
+    QFETCH(bool, failsOnCopy);
+    QFETCH(bool, listSaved);
 
     QTemporaryDir dir;
-    QTemporaryDir aside;
+    // On a disk, as a safety copy must be: the temporary folder may be in
+    // memory.
+    QTemporaryDir aside(QDir::currentPath() + u"/aside-XXXXXX"_s);
     const QString list = dir.filePath(u"list.txt"_s);
     const QByteArray original = "original\r\n"_ba.repeated(20);
     QVERIFY(writeFile(list, original));
@@ -158,14 +177,16 @@ void tst_MachineLimits::limitsOfTheMachine()
     const QByteArray output = QFile::encodeName(dir.path()) + '/' + outputName;
     QList<QByteArray> environment = {"TMPDIR=" + QFile::encodeName(aside.path())};
     if (!failingCall.isEmpty())
-        environment += {"LD_PRELOAD=" LEXIVORN_FAILCALL, "LEXIVORN_FAIL_CALL=" + failingCall,
-                        "LEXIVORN_FAIL_FILE=" + output};
+        environment +=
+                {"LD_PRELOAD=" LEXIVORN_FAILCALL, "LEXIVORN_FAIL_CALL=" + failingCall,
+                 "LEXIVORN_FAIL_FILE="
+                         + (failsOnCopy ? QFile::encodeName(aside.filePath(u"x"_s)) : output)};
     const ProgramRun run =
             runBench({output, QFile::encodeName(input.fileName())}, resource, limit, environment);
     QVERIFY2(WIFEXITED(run.status), "lexivorn_bench was killed by a signal");
     QCOMPARE(WEXITSTATUS(run.status), 1);
     QVERIFY2(run.errors.contains(reason.toUtf8()), run.errors.constData());
-    QCOMPARE(readFile(list), original);
+    QCOMPARE(readFile(list), listSaved ? readFile(input.fileName()) : original);
     QCOMPARE(filesIn(dir), filesBefore);
     QCOMPARE(filesIn(aside), QStringList());
 }
