@@ -129,6 +129,11 @@ QString plantedFileReason()
 
 QString endedEarlyReason(qint64 size, qint64 statedSize)
 {
+    // Sizes that round alike are told to the byte.
+    const bool alike = sizeText(size) == sizeText(statedSize);
+    const auto sizeOf = [alike](qint64 bytes) {
+        return alike ? u"%1 bytes"_s.arg(bytes) : sizeText(bytes);
+    };
     return (u"The file ended after %1, though it states a size of %2: part of it could not "
             u"be read. It may be on a network file system that has not caught up with it yet. "
             u"The list is as it was."_s)

@@ -30,6 +30,7 @@ class GatherWriter
 public:
     explicit GatherWriter(int fd)
         : m_fd(fd)
+        , m_start(::lseek(fd, 0, SEEK_CUR))
     { }
 
     const QString &reason() const { return m_reason; }
@@ -61,6 +62,7 @@ public:
                 return false;
             }
             m_written += wrote;
+            startWriteBack();
             for (auto left = size_t(wrote); left > 0;) {
                 const size_t taken = qMin(left, piece->iov_len);
                 piece->iov_base = static_cast<char *>(piece->iov_base) + taken;
@@ -75,8 +77,25 @@ public:
 
 private:
     static constexpr qsizetype maxPieces = IOV_MAX;
+    // How much is written before the disk is asked to start on it.
+    static constexpr qint64 writeBackStep = 8 * 1024 * 1024;
+
+    // Asks the system to start writing what is written so far to the disk,
+    // without waiting for it: the flush at the end then waits for the last
+    // of it alone, not for all of it. Where the position is unknown or the
+    // system cannot, the flush does it all.
+    void startWriteBack()
+    {
+        if (m_start < 0 || m_written - m_writingBack < writeBackStep)
+            return;
+        ::sync_file_range(m_fd, m_start + m_writingBack, m_written - m_writingBack,
+                          SYNC_FILE_RANGE_WRITE);
+        m_writingBack = m_written;
+    }
 
     const int m_fd;
+    const off_t m_start;
+    qint64 m_writingBack = 0;
     std::array<iovec, maxPieces> m_pieces;
     qsizetype m_used = 0;
     qint64 m_written = 0;

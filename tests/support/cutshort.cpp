@@ -1,5 +1,6 @@
 // Preloaded (LD_PRELOAD) into a program under test, it plays another program,
 // or a file system, at work on the file LEXIVORN_CUT_FILE while it is read:
+// Reads by offset (pread) count as reads at that offset.
 // - LEXIVORN_CUT_AT: a read that would pass this offset ends there, and the
 //   file is then changed, once for each file named: LEXIVORN_CUT_TO cuts it
 //   to that many bytes; else '#' is written over the bytes at the offsets of
@@ -167,6 +168,32 @@ int lookedAt(int fd, struct stat *status)
     return result;
 }
 
+// A read of `size` bytes at `at`, by `next`.
+template<typename Read> ssize_t readAt(int fd, off_t at, size_t size, Read next)
+{
+    const char *path = fileOf(fd);
+    if (!path)
+        return next(size);
+    const std::lock_guard lock(guard);
+    const long long failAt = number("LEXIVORN_FAIL_AT");
+    const long long endAt = number("LEXIVORN_END_AT");
+    const long long cutAt = changedFile == path ? -1 : number("LEXIVORN_CUT_AT");
+    if (failAt >= 0 && at >= failAt) {
+        errno = EIO;
+        return -1;
+    }
+    if (endAt >= 0 && at >= endAt)
+        return 0;
+    for (const long long border : {failAt, endAt, cutAt}) {
+        if (border > at && at + off_t(size) > border)
+            size = size_t(border - at);
+    }
+    const ssize_t got = next(size);
+    if (got > 0 && cutAt >= 0 && at + got >= cutAt)
+        change(path);
+    return got;
+}
+
 } // namespace
 
 extern "C" int fstat(int fd, struct stat *status)
@@ -183,26 +210,19 @@ extern "C" int fstat64(int fd, struct stat64 *status)
 extern "C" ssize_t read(int fd, void *buffer, size_t size)
 {
     static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
-    const char *path = fileOf(fd);
-    if (!path)
-        return next(fd, buffer, size);
-    const std::lock_guard lock(guard);
-    const off_t at = ::lseek(fd, 0, SEEK_CUR);
-    const long long failAt = number("LEXIVORN_FAIL_AT");
-    const long long endAt = number("LEXIVORN_END_AT");
-    const long long cutAt = changedFile == path ? -1 : number("LEXIVORN_CUT_AT");
-    if (failAt >= 0 && at >= failAt) {
-        errno = EIO;
-        return -1;
-    }
-    if (endAt >= 0 && at >= endAt)
-        return 0;
-    for (const long long border : {failAt, endAt, cutAt}) {
-        if (border > at && at + off_t(size) > border)
-            size = size_t(border - at);
-    }
-    const ssize_t got = next(fd, buffer, size);
-    if (got > 0 && cutAt >= 0 && at + got >= cutAt)
-        change(path);
-    return got;
+    return readAt(fd, ::lseek(fd, 0, SEEK_CUR), size,
+                  [&](size_t wanted) { return next(fd, buffer, wanted); });
+}
+
+extern "C" ssize_t pread(int fd, void *buffer, size_t size, off_t offset)
+{
+    using PreadFunction = ssize_t (*)(int, void *, size_t, off_t);
+    static const auto next = reinterpret_cast<PreadFunction>(::dlsym(RTLD_NEXT, "pread"));
+    return readAt(fd, offset, size,
+                  [&](size_t wanted) { return next(fd, buffer, wanted, offset); });
+}
+
+extern "C" ssize_t pread64(int fd, void *buffer, size_t size, off_t offset)
+{
+    return pread(fd, buffer, size, offset);
 }
