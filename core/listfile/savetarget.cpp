@@ -111,7 +111,9 @@ SaveTarget openObject(int folder, const QByteArray &name)
     target.reachedByObject = true;
     target.name = name;
     target.file = openFileToSave(folder, name.constData(), 0, target.readable);
-    if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
+    if (!target.file.isOpen())
+        return refused(errno == EISDIR ? fileTypeReason(S_IFDIR) : systemReason(errno));
+    if (::fstat(target.file.get(), &target.status) != 0)
         return refused(systemReason(errno));
     if (const QString reason = fileTypeReason(target.status.st_mode); !reason.isEmpty())
         return refused(reason);
