@@ -45,6 +45,7 @@ class tst_ListFile : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanupTestCase();
     void readLines_data();
     void readLines();
     void readRefuses_data();
@@ -56,6 +57,12 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+// QTemporaryDir cannot remove a file whose name is not UTF-8.
+void tst_ListFile::cleanupTestCase()
+{
+    ::unlink(QByteArray(QFile::encodeName(m_dir.path()) + "/caf\xE9.txt").constData());
+}
 
 // Expected entries are in list order (C locale: by byte).
 void tst_ListFile::readLines_data()
