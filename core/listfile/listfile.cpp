@@ -17,8 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -37,9 +35,6 @@ constexpr qint64 chunkSize = 64 * 1024;
 // keys and what building them takes for a while. Files that would need more
 // than the memory within reach are refused before they are read.
 constexpr qint64 memoryPerFileByte = 4;
-
-// A file at least this large is read in two halves at once.
-constexpr qint64 readInHalvesFrom = 32 * 1024 * 1024;
 
 // Files under /proc and /sys state no size. Those that hold text are small,
 // while some (/proc/self/pagemap) never end: this much is read of them.
@@ -93,55 +88,6 @@ int readAll(int fd, QByteArray &bytes, qint64 &total, qint64 limit)
         total += got;
     }
     return 0;
-}
-
-// Reads at `offset` until `size` bytes are in or the file ends; `got` is how
-// many. Returns the errno value of a read that failed, or 0.
-int readAt(int fd, char *room, qint64 size, qint64 offset, qint64 &got)
-{
-    got = 0;
-    while (got < size) {
-        const ssize_t read = ::pread(fd, room + got, size_t(size - got), offset + got);
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return errno;
-        if (read == 0)
-            return 0;
-        got += read;
-    }
-    return 0;
-}
-
-// readAll() for a large file that states its size, into room for all of it
-// and a byte more: two halves at once, each on a core of its own. Most of
-// what reading a large file costs is the system handing out and clearing
-// fresh memory for it, which two cores do in half the time. Where no
-// second thread can be had, it reads as readAll() does.
-int readInHalves(int fd, QByteArray &bytes, qint64 &total, qint64 limit)
-{
-    // At a huge page's border, so that the halves fault in pages of their own.
-    const qint64 half = (limit / 2) & ~qint64(2 * 1024 * 1024 - 1);
-    char *const room = bytes.data();
-    qint64 secondGot = 0;
-    int secondError = 0;
-    std::thread second;
-    try {
-        second = std::thread([&] {
-            secondError = readAt(fd, room + half, bytes.size() - half, half, secondGot);
-        });
-    } catch (const std::system_error &) {
-        return readAll(fd, bytes, total, limit);
-    }
-    qint64 firstGot = 0;
-    const int firstError = readAt(fd, room, half, 0, firstGot);
-    second.join();
-    if (firstError != 0 || firstGot < half) {
-        total = firstGot;
-        return firstError;
-    }
-    total = half + secondGot;
-    return secondError;
 }
 
 // Asks for the room a large file is read into to come in huge pages, where
@@ -267,8 +213,7 @@ FileLines readLines(int fd, const QString &fileName, const struct stat &atOpen, 
         preferHugePages(bytes);
     }
     qint64 total = 0;
-    const int readError = statedSize >= readInHalvesFrom ? readInHalves(fd, bytes, total, limit)
-                                                         : readAll(fd, bytes, total, limit);
+    const int readError = readAll(fd, bytes, total, limit);
     // Written, cut or grown while it was read: what was read may be part
     // old, part new. Whatever else went wrong, that is the reason.
     struct stat afterRead;

@@ -1,6 +1,5 @@
 // Preloaded (LD_PRELOAD) into a program under test, it plays another program,
 // or a file system, at work on the file LEXIVORN_CUT_FILE while it is read:
-// Reads by offset (pread) count as reads at that offset.
 // - LEXIVORN_CUT_AT: a read that would pass this offset ends there, and the
 //   file is then changed, once for each file named: LEXIVORN_CUT_TO cuts it
 //   to that many bytes; else '#' is written over the bytes at the offsets of
@@ -212,17 +211,4 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
     static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
     return readAt(fd, ::lseek(fd, 0, SEEK_CUR), size,
                   [&](size_t wanted) { return next(fd, buffer, wanted); });
-}
-
-extern "C" ssize_t pread(int fd, void *buffer, size_t size, off_t offset)
-{
-    using PreadFunction = ssize_t (*)(int, void *, size_t, off_t);
-    static const auto next = reinterpret_cast<PreadFunction>(::dlsym(RTLD_NEXT, "pread"));
-    return readAt(fd, offset, size,
-                  [&](size_t wanted) { return next(fd, buffer, wanted, offset); });
-}
-
-extern "C" ssize_t pread64(int fd, void *buffer, size_t size, off_t offset)
-{
-    return pread(fd, buffer, size, offset);
 }

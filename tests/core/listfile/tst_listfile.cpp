@@ -28,16 +28,6 @@ QString undecodableName(const QTemporaryDir &dir)
     return QFile::decodeName(name);
 }
 
-// 10,240 lines of 4 KB, in order: 40 MB.
-QList<QByteArray> wideLines()
-{
-    QList<QByteArray> lines;
-    for (int line = 0; line < 10'240; ++line)
-        lines.append("line-"
-                     + QByteArray::number(line).rightJustified(5, '0').leftJustified(4089, 'x'));
-    return lines;
-}
-
 } // namespace
 
 class tst_ListFile : public QObject
@@ -109,10 +99,6 @@ void tst_ListFile::readLines_data()
     QTest::newRow("CR LF across the end of the first 4 KB") << start + "\r\ny\r\n" << L{start, "y"};
     const QByteArray longLine(4096 + 65535, 'x');
     QTest::newRow("CR LF after a line of over 64 KB") << longLine + "\r\ny" << L{longLine, "y"};
-    // A large file is read in two halves at once; a line lies across their
-    // border.
-    const L wide = wideLines();
-    QTest::newRow("40 MB, read in two halves") << wide.join("\r\n") + "\r\n" << wide;
 }
 
 void tst_ListFile::readLines()
@@ -250,18 +236,6 @@ void tst_ListFile::readRefuses_data()
             << u"The file goes on past its stated size of 100 kB. It may be a system file that "
                u"never ends, or a file still being written."_s
             << L{};
-    // The same in a file read in two halves at once.
-    const QList<QByteArray> wide = wideLines();
-    const QByteArray wideFile = wide.join("\r\n") + "\r\n";
-    QTest::newRow("large file that ends in its first half")
-            << fileFor() << wideFile << L{"LEXIVORN_END_AT=10000000"}
-            << u"The file ended after 10 MB, though it states a size of 42 MB: part of it could "
-               u"not be read. It may be on a network file system that has not caught up with it "
-               u"yet. The list is as it was."_s
-            << L{};
-    QTest::newRow("large file, read error in its second half")
-            << fileFor() << wideFile << L{"LEXIVORN_FAIL_AT=30000000"} << u"Input/output error"_s
-            << wide.first(30'000'000 / 4096);
     // The line the error cut, "line-0833", is not one.
     const qsizetype read = 8333 * 12 + 9;
     QTest::newRow("read error after some lines")
