@@ -107,13 +107,18 @@ SaveTarget refused(const QString &reason)
 // following of it; it is written where it is.
 SaveTarget openObject(int folder, const QByteArray &name)
 {
+    // What it stands for is looked at first, so that no device or pipe is
+    // opened at all.
+    struct stat object;
+    if (::fstatat(folder, name.constData(), &object, 0) != 0)
+        return refused(systemReason(errno));
+    if (const QString reason = fileTypeReason(object.st_mode); !reason.isEmpty())
+        return refused(reason);
     SaveTarget target;
     target.reachedByObject = true;
     target.name = name;
     target.file = openFileToSave(folder, name.constData(), 0, target.readable);
-    if (!target.file.isOpen())
-        return refused(errno == EISDIR ? fileTypeReason(S_IFDIR) : systemReason(errno));
-    if (::fstat(target.file.get(), &target.status) != 0)
+    if (!target.file.isOpen() || ::fstat(target.file.get(), &target.status) != 0)
         return refused(systemReason(errno));
     if (const QString reason = fileTypeReason(target.status.st_mode); !reason.isEmpty())
         return refused(reason);
