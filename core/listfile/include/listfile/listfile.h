@@ -40,8 +40,10 @@ private:
 // Lines read before a read error stay in the list. A file that would
 // overflow the list, that is too large for the memory within reach, or that
 // reads on past its stated size adds nothing, and neither does one that
-// ends before it, one that would make the reader wait, or running out of
-// memory. Only regular files are read.
+// ends before it, one that another program writes while it is read, one
+// that would make the reader wait, or running out of memory. A file changed
+// within about a second is read twice, and taken only when both reads
+// agree. Only regular files are read.
 FileResult ReadListFile(const QString &fileName, EntryList &list);
 
 // Reads the files one after another into the list, as one Open: each is
@@ -56,7 +58,10 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list);
 // would not read back as the same entries (its first entry begins with
 // U+FEFF, or its first bytes look like UTF-16), a UTF-8 byte-order mark
 // goes first. The file that was there is replaced only when the whole list
-// was written.
+// was written; where a new file could not be all it was, it is written
+// where it is, behind a safety copy of the list (see writeInPlace()). A name
+// is followed as the system follows it, links under /proc to what they
+// stand for.
 FileResult WriteListFile(const QString &fileName, const EntryList &list);
 
 } // namespace listfile
