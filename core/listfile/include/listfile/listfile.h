@@ -59,7 +59,7 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list);
 // U+FEFF, or its first bytes look like UTF-16), a UTF-8 byte-order mark
 // goes first. The file that was there is replaced only when the whole list
 // was written; where a new file could not be all it was, it is written
-// where it is, behind a safety copy of the list (see writeInPlace()). A name
+// where it is, behind a safety copy of the list in $TMPDIR or /var/tmp. A name
 // is followed as the system follows it, links under /proc to what they
 // stand for.
 FileResult WriteListFile(const QString &fileName, const EntryList &list);
