@@ -62,7 +62,7 @@ struct KeyTextIteration
     static int32_t end(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        keyText.makeUpTo(mostUnits);
+        keyText.makeAll();
         return int32_t(std::min(keyText.made(), mostUnits));
     }
 
@@ -185,8 +185,7 @@ UCharIterator &KeyText::segmentIterator()
 
 bool KeyText::nextSegment()
 {
-    while (m_state == State::Making)
-        makeMore();
+    makeAll();
     if (m_state == State::Ended)
         return false;
     const qsizetype from = std::max(m_lastLetterAt, m_textEnd - segmentLookBack);
@@ -211,6 +210,12 @@ bool KeyText::makeUpTo(qsizetype index)
     while (index >= made() && m_state == State::Making)
         makeMore();
     return index < made();
+}
+
+void KeyText::makeAll()
+{
+    while (m_state == State::Making)
+        makeMore();
 }
 
 void KeyText::restartSegment()

@@ -69,6 +69,7 @@ private:
 
     qsizetype made() const { return m_base + qsizetype(m_units.size()); }
     bool makeUpTo(qsizetype index);
+    void makeAll();
     void restartSegment();
     void makeMore();
     void makeAscii();

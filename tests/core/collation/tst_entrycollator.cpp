@@ -220,10 +220,22 @@ void tst_EntryCollator::localeOrder_data()
                            u"\u06A9\u062A\u0627\u0628\u06CC\u064B"_s, u"کتابیا"_s};
     QTest::newRow("mt g with a dot before g, composed or not")
             << u"mt_MT"_s << QStringList{u"g\u0307"_s, u"ġ"_s, u"g"_s, u"għ"_s, u"h"_s};
+    // The circumflex joins o over the dots below, which are of one class
+    // and need nothing between them.
+    QTest::newRow("vi o horn, dots below, joining circumflex right after")
+            << u"vi_VN"_s
+            << QStringList{u"c\u01A1\u0323\u0323"_s, u"c\u01A1\u0323\u0323\u0302"_s,
+                           u"c\u01A1\u0323\u0323\u0301"_s};
     QTest::newRow("vi o horn after o circumflex")
             << u"vi_VN"_s << QStringList{u"cô"_s, u"cốc"_s, u"côi"_s, u"cồn"_s, u"cơ"_s, u"cờ"_s};
     QTest::newRow("tr_TR I circumflex after i")
             << u"tr_TR"_s << QStringList{u"MILLI"_s, u"milli"_s, u"MİLLÎ"_s, u"millîler"_s};
+    // Letters are compared from the last; œ is one letter, oe two. Long
+    // enough for the accents to lie beyond the keys' starts.
+    QTest::newRow("fr_CA last letters first, whatever comes before")
+            << u"fr_CA"_s << QStringList{u"man\u0153uvr\u00E9"_s, u"manoeuvr\u00E8"_s};
+    QTest::newRow("fr_CA accents out of their order count as written")
+            << u"fr_CA"_s << QStringList{u"a\u0301\u0323"_s, u"a\u0323\u0301"_s};
     QTest::newRow("fr_CA a mark that continues a contraction elsewhere is an accent")
             << u"fr_CA"_s << QStringList{u"\u1EBF"_s, u"\u00EA\u0306"_s};
     // Both rules about the beginnings of letters written with two
@@ -233,6 +245,8 @@ void tst_EntryCollator::localeOrder_data()
             << u"bo_CN"_s << QStringList{u"\u0FB2"_s, u"\u0FB2\u0F71"_s, u"\u0F63"_s};
     QTest::newRow("C by code point")
             << u"C"_s << QStringList{u"Z1"_s, u"z2"_s, u"é"_s, u"\u4E00"_s};
+    QTest::newRow("C a mark composes the letter before it")
+            << u"C"_s << QStringList{u"abcdefgz"_s, u"abcdefge\u0301"_s};
     QTest::newRow("C decomposed next to composed")
             << u"C"_s << QStringList{u"z"_s, u"e\u0301"_s, u"é"_s, u"e\u0301a"_s, u"ê"_s};
 }
