@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-#include <deque>
-
 namespace collation {
 
 namespace {
@@ -33,16 +31,36 @@ public:
     // Reads the next letter into `letter`; false at the segment's end.
     bool next(std::u16string &letter)
     {
-        letter.clear();
+        qsizetype start;
+        qsizetype end;
+        if (!skip(start, end))
+            return false;
+        read(start, end, letter);
+        return true;
+    }
+
+    // Passes over the next letter, which is the units from `start` to
+    // `end`; false at the segment's end.
+    bool skip(qsizetype &start, qsizetype &end)
+    {
         if (!m_text.available(m_at))
             return false;
+        start = m_at;
         do {
             const char16_t unit = m_text.unit(m_at++);
-            letter += unit;
             if (U16_IS_LEAD(unit) && m_text.available(m_at) && U16_IS_TRAIL(m_text.unit(m_at)))
-                letter += m_text.unit(m_at++);
-        } while (m_text.available(m_at) && !beginsLetterAt(m_at) && letter.size() < longestLetter);
+                ++m_at;
+        } while (m_text.available(m_at) && !beginsLetterAt(m_at)
+                 && size_t(m_at - start) < longestLetter);
+        end = m_at;
         return true;
+    }
+
+    void read(qsizetype start, qsizetype end, std::u16string &letter)
+    {
+        letter.clear();
+        for (qsizetype at = start; at < end && m_text.available(at); ++at)
+            letter += m_text.unit(at);
     }
 
 private:
@@ -137,22 +155,43 @@ void BackwardAccents::weigh(const std::u16string &letter, QByteArray &weights)
 
 bool BackwardAccents::append(KeyText &text, QByteArray &key, qsizetype until)
 {
-    // The last letters, as many as the bytes asked for can take: each gives
-    // a byte at least.
-    const qsizetype wanted = until - key.size();
-    std::deque<QByteArray> last;
+    // The last letters, as many as the bytes asked for can take, each a
+    // byte at least and its end; only those are weighed.
+    const size_t wanted = size_t(std::max<qsizetype>(until - key.size(), 0)) / 2 + 1;
+    m_spans.resize(wanted);
+    size_t count = 0;
     Letters letters(*this, text);
-    std::u16string letter;
-    QByteArray weights;
-    while (nextWeighed(letters, letter, weights)) {
-        last.push_back(weights);
-        if (qsizetype(last.size()) > wanted + 1)
-            last.pop_front();
-    }
-    for (auto it = last.rbegin(); it != last.rend(); ++it) {
+    while (letters.skip(m_spans[count % wanted].first, m_spans[count % wanted].second))
+        ++count;
+    for (size_t i = 0; i < std::min(count, wanted); ++i) {
+        const auto [start, end] = m_spans[(count - 1 - i) % wanted];
+        letters.read(start, end, m_letter);
+        weigh(m_letter, m_weights);
+        // Only the leading letter, or a part of a very long one, weighs
+        // nothing; then more letters may be wanted than were kept.
+        if (m_weights.isEmpty()) {
+            if (count > wanted)
+                return appendEveryLetter(text, key, until);
+            continue;
+        }
         if (key.size() >= until)
             return false;
-        key += *it;
+        key += m_weights;
+        key += letterEnd;
+    }
+    return count <= wanted;
+}
+
+bool BackwardAccents::appendEveryLetter(KeyText &text, QByteArray &key, qsizetype until)
+{
+    std::vector<QByteArray> weights;
+    Letters letters(*this, text);
+    while (nextWeighed(letters, m_letter, m_weights))
+        weights.push_back(m_weights);
+    for (auto letter = weights.rbegin(); letter != weights.rend(); ++letter) {
+        if (key.size() >= until)
+            return false;
+        key += *letter;
         key += letterEnd;
     }
     return true;

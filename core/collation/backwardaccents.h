@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace collation {
 
@@ -49,6 +50,7 @@ private:
     // The weights of a letter with its accents.
     void weigh(const std::u16string &letter, QByteArray &weights);
     bool nextWeighed(Letters &letters, std::u16string &letter, QByteArray &weights);
+    bool appendEveryLetter(KeyText &text, QByteArray &key, qsizetype until);
     qsizetype weighedLetters(KeyText &text, std::u16string &letter, QByteArray &weights);
 
     LocaleCollation &m_collation;
@@ -58,6 +60,10 @@ private:
     std::unordered_map<char32_t, QByteArray> m_single;
     std::u32string m_accents;
     std::u16string m_reversed;
+    std::u16string m_letter;
+    QByteArray m_weights;
+    // Where the last letters read begin and end, in turn.
+    std::vector<std::pair<qsizetype, qsizetype>> m_spans;
 };
 
 } // namespace collation

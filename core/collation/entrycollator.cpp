@@ -80,7 +80,7 @@ EntryCollator::Start EntryCollator::start(QByteArrayView bytes,
         if (const std::optional<quint64> ascii = lowerAsciiStart(bytes))
             return {*ascii, false};
     }
-    d->key.clear();
+    d->key.truncate(0);
     const bool whole = d->keys.appendStart(d->codePoints(bytes, encoding), d->key, startSize);
     return {startOf(d->key), whole};
 }

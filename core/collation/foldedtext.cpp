@@ -16,8 +16,11 @@ constexpr size_t longestComposed = 16 * 1024;
 
 const UNormalizer2 *nfc()
 {
-    UErrorCode status = U_ZERO_ERROR;
-    return unorm2_getNFCInstance(&status);
+    static const UNormalizer2 *const instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return unorm2_getNFCInstance(&status);
+    }();
+    return instance;
 }
 
 template<typename Folding> int compareCodePoints(Folding a, Folding b)
@@ -77,7 +80,12 @@ void ComposedFolding::composeMore()
     m_composed.clear();
     m_at = 0;
     m_text.clear();
+    if (!m_pending)
+        return;
+    const Piece *first = m_pending;
+    int pieces = 0;
     while (m_pending) {
+        ++pieces;
         for (int32_t at = 0; at < m_pending->utf8Size;) {
             UChar32 c;
             U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_pending->utf8), at, c);
@@ -90,8 +98,11 @@ void ComposedFolding::composeMore()
         if (m_pending && (m_pending->has(Piece::NfcStart) || m_text.size() >= longestComposed))
             break;
     }
-    if (m_text.empty())
+    // Most stretches are one code point that is composed as it stands.
+    if (pieces == 1 && first->has(Piece::Composed)) {
+        m_composed.swap(m_text);
         return;
+    }
     UErrorCode status = U_ZERO_ERROR;
     m_composed.resize(m_text.size() + 8);
     int32_t size = unorm2_normalize(

@@ -28,9 +28,6 @@ constexpr qsizetype keptUnits = 64 * 1024;
 constexpr qsizetype segmentLookBack = 4096;
 // ICU counts the units of a text in 32 bits.
 constexpr qsizetype mostUnits = std::numeric_limits<int32_t>::max() - 1;
-// What the rules at a text's end look back at: a contraction's beginning
-// and the marks it reaches over are short.
-constexpr int endLookBack = 16;
 
 // Where the last letter of `units` begins: its last code point that is no
 // combining mark, or -1.
@@ -113,8 +110,11 @@ struct KeyTextIteration
     static UChar32 next(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        if (iterator->index >= keyText.m_base && iterator->index < keyText.made()) [[likely]]
-            return keyText.unit(iterator->index++);
+        const auto at = size_t(iterator->index - keyText.m_base);
+        if (at < keyText.m_units.size()) [[likely]] {
+            ++iterator->index;
+            return keyText.m_units[at];
+        }
         return makeNext(iterator);
     }
 
@@ -171,7 +171,16 @@ void KeyText::reset(const EntryCodePoints &source)
         m_segmentStart.ascii = source;
     m_segmentStart.units.clear();
     m_segmentStart.previousClass = 0;
-    restartSegment();
+    // As restartSegment() would, at less cost for the text's first segment.
+    m_reader.emplace(source, m_pieces);
+    m_ascii = m_segmentStart.ascii;
+    m_units.clear();
+    m_base = 0;
+    m_lastLetterAt = 0;
+    m_textEnd = 0;
+    m_waitingMark = nullptr;
+    m_previousClass = 0;
+    m_state = State::Making;
 }
 
 UCharIterator &KeyText::segmentIterator()
@@ -240,12 +249,12 @@ void KeyText::makeMore()
     }
     // Letters that the rules leave alone are gathered into a run and
     // appended at once; what else comes, one by one.
-    qsizetype made = 0;
-    while (made < runSize) {
+    qsizetype read = 0;
+    while (read < runSize) {
         char16_t run[runSize * std::size(Piece().utf16)];
         size_t size = 0;
         const Piece *piece = nullptr;
-        for (; made < runSize; ++made) {
+        for (; read < runSize; ++read) {
             piece = m_reader->next();
             if (!piece || !piece->has(Piece::Plain))
                 break;
@@ -256,12 +265,15 @@ void KeyText::makeMore()
             size += piece->utf16Size;
         }
         if (size > 0) {
-            append(std::u16string_view(run, size));
+            // Plain pieces end in a letter.
+            m_units.append(run, size);
+            m_lastLetterAt = made() - (U16_IS_TRAIL(run[size - 1]) ? 2 : 1);
+            m_textEnd = made();
             m_previousClass = 0;
         }
-        if (made == runSize)
+        if (read == runSize)
             break;
-        ++made;
+        ++read;
         if (!piece) {
             finish();
             return;
@@ -328,31 +340,14 @@ void KeyText::put(const Piece &piece)
 // wherever the rules put that one.
 void KeyText::endSegment()
 {
-    m_units += m_collation.lowestContinuation(endOfText());
+    m_units += m_collation.lowestContinuation(m_units);
     m_state = State::SegmentDone;
 }
 
 void KeyText::finish()
 {
-    m_units += m_collation.lowestContinuation(endOfText());
+    m_units += m_collation.lowestContinuation(m_units);
     m_state = State::Ended;
-}
-
-// The end of the text that the rules look at, from a code point on which
-// ICU's weights of what follows do not depend: ICU compares texts that
-// differ only after it the same way, however much came before.
-std::u16string_view KeyText::endOfText()
-{
-    const std::u16string_view units(m_units);
-    auto at = int32_t(units.size());
-    for (int count = 0; at > 0; ++count) {
-        UChar32 c;
-        U16_PREV(units.data(), 0, at, c);
-        if (count >= endLookBack && !isCombiningMark(c)
-            && !m_collation.continuesContraction(char32_t(c)))
-            break;
-    }
-    return units.substr(size_t(at));
 }
 
 void KeyText::forgetOld()

@@ -46,7 +46,7 @@ public:
     // text up to it if need be; then unit() reads it.
     bool available(qsizetype index)
     {
-        if (index >= m_base && index < made()) [[likely]]
+        if (size_t(index - m_base) < m_units.size()) [[likely]]
             return true;
         return makeUpTo(index);
     }
@@ -77,7 +77,6 @@ private:
     void put(const Piece &piece);
     void endSegment();
     void finish();
-    std::u16string_view endOfText();
     void forgetOld();
 
     LocaleCollation &m_collation;

@@ -257,8 +257,19 @@ std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
     if (candidates.empty())
         return {};
 
+    // ICU compares texts that differ only at their ends the same way from
+    // any code point whose weights depend on nothing before it: the end is
+    // compared from one, so that how much of a long text comes with it has
+    // no say.
+    auto from = int32_t(text.size());
+    for (int count = 0; from > 0; ++count) {
+        UChar32 c;
+        U16_PREV(text.data(), 0, from, c);
+        if (count >= 16 && !isCombiningMark(c) && !continuesContraction(char32_t(c)))
+            break;
+    }
     std::u16string lowest;
-    const std::u16string whole(text);
+    const std::u16string whole(text.substr(size_t(from)));
     for (const std::u16string &candidate : candidates) {
         if (collation::compare(m_collator, whole + candidate, whole) < 0
             && (lowest.empty()

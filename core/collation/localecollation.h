@@ -53,7 +53,8 @@ public:
     bool hasPrimaryWeight(std::u16string_view text) const;
     // The end of a contraction that `text` ends in the beginning of, such
     // that `text` with it sorts lowest of all texts that begin with `text`,
-    // when that is below `text` alone; else empty.
+    // when that is below `text` alone; else empty. Looks at the end of
+    // `text` only.
     std::u16string lowestContinuation(std::u16string_view text);
     // Whether `mark`, written after `text` and before `following`, would
     // join a letter of it into one that sorts before `text` alone, though no

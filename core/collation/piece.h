@@ -32,6 +32,8 @@ struct Piece
         // no contraction's second part and carries a primary weight of its
         // own), and begins an NFC segment.
         Restart = 128,
+        // Its folding is composed (NFC) as it stands.
+        Composed = 256,
     };
 
     quint16 flags = 0;

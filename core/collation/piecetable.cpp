@@ -2,6 +2,7 @@
 
 #include "localecollation.h"
 
+#include <QString>
 #include <QStringView>
 
 #include <unicode/uchar.h>
@@ -103,6 +104,11 @@ const Piece &PieceTable::compute(char32_t codePoint)
     if (unorm2_hasBoundaryBefore(unorm2_getNFCInstance(&status), lead))
         piece.flags |= Piece::NfcStart;
     decompose(piece);
+    const std::u16string folding = QString::fromUtf8(piece.utf8, piece.utf8Size).toStdU16String();
+    if (unorm2_isNormalized(unorm2_getNFCInstance(&status),
+                            reinterpret_cast<const UChar *>(folding.data()),
+                            int32_t(folding.size()), &status))
+        piece.flags |= Piece::Composed;
     if (m_collation && piece.has(Piece::Plain) && piece.has(Piece::NfcStart)
         && !piece.has(Piece::Continues)
         && m_collation->hasPrimaryWeight(

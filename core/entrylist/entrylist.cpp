@@ -4,17 +4,6 @@
 
 namespace core {
 
-namespace {
-
-// A batch is sorted as small records rather than as entries.
-struct SortRecord
-{
-    quint64 start;
-    qsizetype index;
-};
-
-} // namespace
-
 EntryList::EntryList(const QLocale &locale)
     : m_locale(locale)
     , m_collator(locale)
@@ -80,24 +69,17 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
             order[i] = {m_entries.back().start, qsizetype(i)};
         }
         Entry *batch = m_entries.data() + listCount;
-        // Entries whose starts tie are first put in the order of their
-        // bytes, which brings together those that begin alike byte for
-        // byte and are told apart where they part (see compare()); a merge
-        // sort then compares entries that begin alike, and compares each
-        // with one that begins otherwise about once. Equal entries keep
-        // their arrival order, so the batch comes out as adding it one by
-        // one would leave it.
-        std::sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
-            if (a.start != b.start)
-                return a.start < b.start;
-            return batch[a.index].bytes < batch[b.index].bytes;
+        // By their starts first, which orders most entries, equal starts in
+        // arrival order.
+        std::sort(order.begin(), order.end(), [](const SortRecord &a, const SortRecord &b) {
+            return a.start != b.start ? a.start < b.start : a.index < b.index;
         });
-        std::stable_sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
-            if (a.start != b.start)
-                return a.start < b.start;
-            const int byEntry = compare(batch[a.index], batch[b.index]);
-            return byEntry != 0 ? byEntry < 0 : a.index < b.index;
-        });
+        for (size_t run = 0, end = 1; run < count; run = end++) {
+            while (end < count && order[end].start == order[run].start)
+                ++end;
+            if (end - run > 1)
+                sortTied(batch, order.begin() + qsizetype(run), order.begin() + qsizetype(end));
+        }
         // Each entry of the sorted batch goes after the list's entries equal
         // to it, which is where adding them one by one would put them; the
         // places grow with the batch.
@@ -126,6 +108,28 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
     // Room was made above, so keeping the blocks cannot fail.
     m_storage.insert(m_storage.end(), storage.begin(), storage.end());
     return true;
+}
+
+// Orders batch entries whose starts tie. They are first put in the order
+// of their bytes, which brings together those that begin alike byte for
+// byte and are told apart where they part (see compareTied()); a merge sort
+// then compares entries that begin alike, and compares each with one that
+// begins otherwise about once. Equal entries keep their arrival order, so
+// the batch comes out as adding it one by one would leave it.
+void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
+                         std::vector<SortRecord>::iterator end)
+{
+    if (end - begin < 2 || std::all_of(begin, end, [&](const SortRecord &record) {
+            return batch[record.index].whole;
+        }))
+        return;
+    std::sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
+        return batch[a.index].bytes < batch[b.index].bytes;
+    });
+    std::stable_sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
+        const int byEntry = compare(batch[a.index], batch[b.index]);
+        return byEntry != 0 ? byEntry < 0 : a.index < b.index;
+    });
 }
 
 // The place after every one of the first `listCount` entries that is equal

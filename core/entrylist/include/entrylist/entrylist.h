@@ -62,8 +62,17 @@ private:
         std::optional<collation::EntryEncoding> encoding;
     };
 
+    // A batch is sorted as small records rather than as entries.
+    struct SortRecord
+    {
+        quint64 start;
+        qsizetype index;
+    };
+
     Entry makeEntry(const QByteArray &bytes);
     int compare(Entry &a, Entry &b);
+    void sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
+                  std::vector<SortRecord>::iterator end);
     size_t placeAfterEqual(Entry &entry, size_t listCount, size_t from = 0);
 
     QLocale m_locale;
