@@ -1,12 +1,12 @@
 // Reads arbitrary bytes as a list file and checks, under several locales:
 //   - the lines become the entries a plain reading of the line rules gives,
-//     in the key order, equal keys in arrival order;
+//     in the order a plain stable sort by the entries' order gives them;
 //   - writing the list gives exactly each entry followed by CR LF, behind a
 //     UTF-8 mark where the bytes would otherwise not read back;
 //   - reading the written file gives back the same entries in the same order.
 // A mismatch prints what differed and aborts, so libFuzzer keeps the input.
 
-#include "collation/collationkey.h"
+#include "collation/entrycollator.h"
 #include "entrylist/entrylist.h"
 #include "listfile/listfile.h"
 
@@ -21,12 +21,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
 
-using collation::CollationKeyMaker;
+using collation::EntryCollator;
 using collation::EntryEncoding;
 using core::EntryList;
 using listfile::FileResult;
@@ -110,7 +109,7 @@ QList<QByteArray> entries(const EntryList &list)
 {
     QList<QByteArray> result;
     for (qint16 i = 0; i < list.Count(); ++i)
-        result.append(list.Item(i));
+        result.append(list.Item(i).toByteArray());
     return result;
 }
 
@@ -129,22 +128,21 @@ void compareEntries(const QLocale &locale, const QByteArray &what,
     }
 }
 
-// Orders lines as the list must: by key, equal keys in arrival order.
-QList<QByteArray> ordered(const CollationKeyMaker &keys, const QList<QByteArray> &lines)
+// Orders lines as the list must: by the starts of their keys, where those
+// tie by the lines themselves, equal lines in arrival order.
+QList<QByteArray> ordered(EntryCollator &collator, const QList<QByteArray> &lines)
 {
-    std::vector<std::pair<QByteArray, QByteArray>> keyed;
-    keyed.reserve(size_t(lines.size()));
-    for (const QByteArray &line : lines) {
-        QByteArray key;
-        std::optional<EntryEncoding> encoding;
-        keys.appendEntryKeyStart(line, std::numeric_limits<int32_t>::max(), key, encoding);
-        keyed.emplace_back(key, line);
-    }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    QList<QByteArray> result;
-    for (const auto &entry : keyed)
-        result.append(entry.second);
+    QList<QByteArray> result = lines;
+    std::stable_sort(result.begin(), result.end(), [&](const QByteArray &a, const QByteArray &b) {
+        std::optional<EntryEncoding> aEncoding;
+        std::optional<EntryEncoding> bEncoding;
+        const EntryCollator::Start aStart = collator.start(a, aEncoding);
+        const EntryCollator::Start bStart = collator.start(b, bEncoding);
+        if (aStart.bytes != bStart.bytes)
+            return aStart.bytes < bStart.bytes;
+        return !(aStart.whole && bStart.whole)
+                && collator.compareTied(a, aEncoding, b, bEncoding) < 0;
+    });
     return result;
 }
 
@@ -164,7 +162,7 @@ struct Scratch
 };
 
 void checkRoundTrip(const Scratch &scratch, const QByteArray &data, const QLocale &locale,
-                    const CollationKeyMaker &keys)
+                    EntryCollator &collator)
 {
     EntryList first(locale);
     const FileResult read = ReadListFile(scratch.input, first);
@@ -175,7 +173,7 @@ void checkRoundTrip(const Scratch &scratch, const QByteArray &data, const QLocal
     }
     if (!read.ok())
         fail(locale, "reading failed: " + read.reason().toUtf8());
-    compareEntries(locale, "entries read", ordered(keys, expectedLines(data)), entries(first));
+    compareEntries(locale, "entries read", ordered(collator, expectedLines(data)), entries(first));
 
     const FileResult written = WriteListFile(scratch.output, first);
     if (!written.ok())
@@ -184,7 +182,7 @@ void checkRoundTrip(const Scratch &scratch, const QByteArray &data, const QLocal
     // written behind a UTF-8 mark.
     QByteArray expectedFile;
     for (qint16 i = 0; i < first.Count(); ++i)
-        expectedFile += first.Item(i) + "\r\n";
+        expectedFile += first.Item(i).toByteArray() + "\r\n";
     if (expectedFile.startsWith(utf8Bom) || isUtf16(expectedFile))
         expectedFile.prepend(utf8Bom);
     if (readAll(scratch.output) != expectedFile)
@@ -205,10 +203,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     static const QLocale locales[] = {QLocale(QLocale::English, QLocale::UnitedStates),
                                       QLocale(QLocale::C),
                                       QLocale(QLocale::Danish, QLocale::Denmark)};
-    static const std::unique_ptr<CollationKeyMaker> keyMakers[] = {
-            std::make_unique<CollationKeyMaker>(locales[0]),
-            std::make_unique<CollationKeyMaker>(locales[1]),
-            std::make_unique<CollationKeyMaker>(locales[2])};
+    static const std::unique_ptr<EntryCollator> collators[] = {
+            std::make_unique<EntryCollator>(locales[0]),
+            std::make_unique<EntryCollator>(locales[1]),
+            std::make_unique<EntryCollator>(locales[2])};
 
     if (!scratch.dir.isValid())
         fail(locales[0], "cannot make a temporary folder: " + scratch.dir.errorString().toUtf8());
@@ -219,6 +217,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     input.close();
 
     for (size_t i = 0; i < std::size(locales); ++i)
-        checkRoundTrip(scratch, data, locales[i], *keyMakers[i]);
+        checkRoundTrip(scratch, data, locales[i], *collators[i]);
     return 0;
 }

@@ -14,6 +14,7 @@ import os
 import sys
 
 WORD_LOCALES = ("cs_CZ", "th_TH", "fr_CA", "ar_SA", "vi_VN")
+TIES = ("fdfa", "eacute", "eacute-lines")
 MB = 1e6
 
 
@@ -67,6 +68,7 @@ def main():
     work = sys.argv[1]
     short, words, sizes = means(work, "short.json"), means(work, "words.json"), means(work, "sizes.json")
     wide, startup, opening = means(work, "wide.json"), means(work, "startup.json"), means(work, "open.json")
+    ties = means(work, "ties.json")
     peaks = read_tsv(work, "peaks.tsv")
     instructions = read_tsv(work, "instructions.tsv")
     inputs = read_tsv(work, "inputs.tsv")
@@ -87,6 +89,11 @@ def main():
             lex_cpu, srt_cpu = cpu[key][f"lexivorn {locale}"], cpu[key][f"sort {locale}"]
             print(f"  {title:<20} {locale:<6} lexivorn {lex * 1000:7.1f} ms ({lex_cpu * 1000:7.1f})"
                   f"   sort -f {srt * 1000:7.1f} ms ({srt_cpu * 1000:7.1f})   {lex / srt:5.2f}x")
+    for tie in TIES:
+        lex, srt = ties.get(f"lexivorn {tie}"), ties.get(f"sort C {tie}")
+        if lex is not None and srt is not None:
+            print(f"  ties-{tie:<14} en_US lexivorn {lex * 1000:7.1f} ms   C sort -f {srt * 1000:7.1f} ms"
+                  f"   {lex / srt:5.2f}x")
     for name, mean in {**startup, **opening}.items():
         print(f"  {name:<27} {mean * 1000:7.1f} ms ({cpu['windows'][name] * 1000:7.1f})")
     print()
@@ -138,6 +145,11 @@ def main():
                         peaks.get(f"short lexivorn {locale}"), 24)
     goals.ratio("start-up / bare QMainWindow", startup.get("lexivorn start-up"),
                 startup.get("bare QMainWindow"), 1.2)
+    for tie in TIES:
+        goals.ratio(f"ties-{tie}, en_US: time / C sort -f",
+                    ties.get(f"lexivorn {tie}"), ties.get(f"sort C {tie}"), 1.0)
+        goals.megabytes(f"ties-{tie}, en_US: peak memory", peaks.get(f"ties-{tie} lexivorn en_US"),
+                        1.25 * inputs[f"ties-{tie}-32767"] / MB + 40, "1.25x input + 40 MB")
     goals.print("Goals of the key work")
 
     earlier = Goals()

@@ -11,6 +11,8 @@
 # - 32767 lines of 4 KB (132 MB) under en_US and C: time and peak memory,
 #   and the time of the least a save of them takes: one copy, flushed (dd);
 # - one long line of 10, 50 and 300 MB: peak memory;
+# - 32767 entries that tie far beyond the start of their keys, under en_US:
+#   time and peak memory, against C sort -f, which compares bytes;
 # - the windows, on Qt's offscreen platform.
 # Ends with every goal next to its figure. Missed goals are reported, not
 # failed; the script fails only when a command does. Takes about five to ten
@@ -44,7 +46,9 @@ done
 python3 "$here/gen-bench-data.py" "$data"
 short=$data/lines-32767.txt
 wide=$data/lines-4k-32767.txt
-for file in "$short" "$wide" "$data"/long-line-*.txt; do
+ties=(fdfa eacute eacute-lines)
+tied() { echo "$data/ties-$1-32767.txt"; }
+for file in "$short" "$wide" "$data"/long-line-*.txt "$data"/ties-*.txt; do
     printf '%s\t%s\n' "$(basename "$file" .txt)" "$(wc -c <"$file")" >>"$work/inputs.tsv"
 done
 echo "Data in $data: 32767 short lines ($(wc -c <"$short") bytes), 32767 lines of 4 KB ($(wc -c <"$wide") bytes)"
@@ -87,6 +91,14 @@ timed --warmup 1 --runs 3 --export-json "$work/wide.json" \
     -n "lexivorn en_US" "$(cmd lexivorn en_US "$wide")" -n "sort en_US" "$(cmd sort en_US "$wide")" \
     -n "lexivorn C" "$(cmd lexivorn C "$wide")" -n "sort C" "$(cmd sort C "$wide")" \
     -n "dd copy" "dd if=$wide of=$work/out.txt bs=1M conv=fdatasync status=none"
+
+echo "== 32767 entries that tie far beyond their starts: lexivorn_bench en_US against C sort -f"
+args=()
+for tie in "${ties[@]}"; do
+    args+=(-n "lexivorn $tie" "$(cmd lexivorn en_US "$(tied "$tie")")")
+    args+=(-n "sort C $tie" "$(cmd sort C "$(tied "$tie")")")
+done
+timed --warmup 1 --runs 3 --export-json "$work/ties.json" "${args[@]}"
 
 # The window probes need the windows library; without them the rest still runs.
 windows=yes
@@ -174,6 +186,10 @@ for what in lexivorn sort; do
         peak "lines-4k-32767 $what en_US" $(cmd "$what" en_US "$wide")
         peak "lines-4k-32767 $what C" $(cmd "$what" C "$wide")
     }
+done
+for tie in "${ties[@]}"; do
+    # shellcheck disable=SC2046
+    peak "ties-$tie lexivorn en_US" $(cmd lexivorn en_US "$(tied "$tie")")
 done
 for mb in 10 50 300; do
     for locale in en_US C; do

@@ -23,6 +23,13 @@ Thai leading vowels; French words have accents compared from the end, Arabic
 words the letters a hamza or madda composes (a few written decomposed), and
 Vietnamese syllables their tone marks.
 
+Writes ties-fdfa-32767.txt, ties-eacute-32767.txt and
+ties-eacute-lines-32767.txt: entries that tie far beyond the start of their
+keys, each a long run and a three-letter tail: 1000 x U+FDFA, a character
+whose weights are long (94 MB); 1500 x "e" with an acute, composed and
+decomposed in turn (117 MB); and the same with each line either all composed
+or all decomposed, in turn.
+
 The same seed always gives the same bytes. Files already written by this
 version of the script with the same seed are kept, not written again.
 """
@@ -223,6 +230,15 @@ def long_line(rng, size):
     return data[:cut] + b"-" * (size - cut)
 
 
+def tie_lines(rng, run):
+    """32767 lines of run(i) and a three-letter tail, the tails shuffled."""
+    letters = "abcdefghijklmnopqrstuvwxyz"
+    tails = [a + b + c for a in letters for b in letters for c in letters]
+    rng.shuffle(tails)
+    tails = (tails * 2)[:32767]
+    return b"".join((run(i) + tail).encode("utf-8") + b"\r\n" for i, tail in enumerate(tails))
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
@@ -246,6 +262,11 @@ def main():
         write(outdir, f"words-{locale}-32767.txt",
               b"".join(text.encode("utf-8") + b"\r\n"
                        for text in word_lines(rng, 32767, make_word)))
+    write(outdir, "ties-fdfa-32767.txt", tie_lines(random.Random(seed), lambda i: "\uFDFA" * 1000))
+    write(outdir, "ties-eacute-32767.txt",
+          tie_lines(random.Random(seed), lambda i: "\u00E9e\u0301" * 750))
+    write(outdir, "ties-eacute-lines-32767.txt",
+          tie_lines(random.Random(seed), lambda i: ("e\u0301" if i % 2 else "\u00E9") * 1500))
     with open(stamp_path, "w") as f:
         f.write(stamp)
 

@@ -27,6 +27,8 @@ public:
     EntryEncoding encoding() const { return m_encoding; }
     QByteArrayView bytes() const { return m_bytes; }
     bool atEnd() const { return m_at == m_bytes.size(); }
+    // The byte the next code point begins at.
+    qsizetype position() const { return m_at; }
     void rewind() { m_at = 0; }
 
     // The next code point; not at the end.
@@ -44,6 +46,34 @@ public:
         UChar32 c;
         U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_bytes.data()), m_at, c);
         return char32_t(c);
+    }
+
+    // The same entry from byte `at` on, where a code point begins.
+    EntryCodePoints from(qsizetype at) const
+    {
+        EntryCodePoints rest = *this;
+        rest.m_bytes = m_bytes.sliced(at);
+        rest.m_at = 0;
+        return rest;
+    }
+
+    // Where the code point before byte `at` begins.
+    qsizetype previousStart(qsizetype at) const
+    {
+        --at;
+        if (m_encoding == EntryEncoding::Utf8) {
+            while (at > 0 && (uchar(m_bytes[at]) & 0xC0) == 0x80)
+                --at;
+        }
+        return at;
+    }
+
+    // The code point that begins at byte `at`.
+    char32_t codePointAt(qsizetype at) const
+    {
+        EntryCodePoints reader = *this;
+        reader.m_at = at;
+        return reader.next();
     }
 
     // The next bytes, at most `most` of them, of an entry that is ASCII.

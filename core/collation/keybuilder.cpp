@@ -1,47 +1,81 @@
 #include "keybuilder.h"
 
-#include "piecereader.h"
+#include "foldedtext.h"
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace collation {
 
 // A key has three parts, each compared only when the ones before are equal:
-//   the locale's sort key of the case-folded text, at secondary strength,
-//   0x00,
-//   the case-folded text as UTF-8.
-// A sort key never holds a zero byte, so a text whose sort key is the
-// beginning of another's sorts first. The last part tells apart texts that
+//   the locale's weights of the case-folded text: ICU's sort key at
+//   secondary strength, without its terminating zero byte;
+//   0x00;
+//   the foldings (see ComposedFolding): the text as a person reads it, then
+//   as written.
+// A sort key never holds a zero byte, so a text whose weights are the
+// beginning of another's sorts first. The foldings tell apart texts that
 // the locale finds equal, so equal keys mean equal folded texts, and a text
 // sorts before the same text followed by ignorable characters (NUL, soft
-// hyphen). Under C the key is the folded text alone.
+// hyphen). Under C the key is the foldings alone.
 //
-// The sort key is ICU's own: a whole one from ucol_getSortKey(), the start
-// of one from ucol_nextSortKeyPart(), which gives the same bytes and reads
-// no more of the text than they take. The locale's own order is overruled
-// in these places (see KeyText for the text ICU reads):
+// Where the locale counts accents from the end (Canadian French), the
+// weights are ICU's primary weights, 0x01, and the accents' weights from
+// the last letter on (see BackwardAccents).
+//
+// The weights are ICU's own, of the text KeyText makes as ICU reads it.
+// The locale's own order is overruled in these places:
 //   - A text that ends in the beginning of a contraction whose completion
-//     sorts before it, such as a Thai leading vowel, gets the sort key of
-//     its lowest continuation, so that it sorts just before the texts that
+//     sorts before it, such as a Thai leading vowel, is weighed with its
+//     lowest continuation, so that it sorts just before the texts that
 //     begin with it.
 //   - A text that begins with a letter or digit the locale gives no weight
 //     (ARABIC TATWEEL), or one below a space, is moved to just above every
 //     text that begins with a space.
 //   - Where a combining mark would join the letter before it into a letter
 //     that sorts lower, without composing one, the text before the mark is
-//     keyed on its own, then 0x01, then the key of the rest from that letter
-//     on, so the text sorts right after its beginning.
-//   - Where the locale compares accents from the end, those of the last
-//     letter count in the order written, so that a mark added after a mark
-//     extends the key.
+//     weighed on its own, as that text alone would be, then 0x01, then the
+//     weights of the rest from that letter on, so the text sorts right
+//     after its beginning.
+//
+// Only the first bytes of a key are ever built, once for each entry. Where
+// two entries' starts tie, compare() orders them as their whole keys
+// would, reading the two texts only as far as they differ: ICU compares
+// the weights through the iterators it builds sort keys with, and the
+// foldings are compared code point by code point. Nothing of it is kept.
 
 namespace {
 
-// A folding longer than this is measured before it is written, rather than
-// given room for the longest folding of every code point.
-constexpr qsizetype measuredFolding = 32 * 1024;
+// How many bytes two texts begin with alike, eight at a time.
+qsizetype commonPrefix(QByteArrayView x, QByteArrayView y)
+{
+    const qsizetype size = std::min(x.size(), y.size());
+    qsizetype at = 0;
+    for (; at + 8 <= size; at += 8) {
+        quint64 wordX;
+        quint64 wordY;
+        std::memcpy(&wordX, x.data() + at, 8);
+        std::memcpy(&wordY, y.data() + at, 8);
+        if (wordX != wordY)
+            break;
+    }
+    while (at < size && x[at] == y[at])
+        ++at;
+    return at;
+}
+
+int compareAscii(QByteArrayView x, QByteArrayView y)
+{
+    const qsizetype size = std::min(x.size(), y.size());
+    for (qsizetype at = 0; at < size; ++at) {
+        const auto lower = [](char c) {
+            return uchar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        };
+        if (lower(x[at]) != lower(y[at]))
+            return lower(x[at]) < lower(y[at]) ? -1 : 1;
+    }
+    return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
+}
 
 } // namespace
 
@@ -49,114 +83,120 @@ KeyBuilder::KeyBuilder(const QLocale &locale)
     : m_collation(locale.language() == QLocale::C ? nullptr : LocaleCollation::open(locale))
     , m_pieces(m_collation.get(),
                locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani)
+    , m_restarts(m_pieces, bool(m_collation),
+                 !m_pieces.turkic() && !(m_collation && m_collation->backwardSecondaries()))
 {
-    if (m_collation)
+    if (m_collation) {
         m_text = std::make_unique<KeyText>(*m_collation, m_pieces);
+        m_other = std::make_unique<KeyText>(*m_collation, m_pieces);
+        if (m_collation->backwardSecondaries())
+            m_accents = std::make_unique<BackwardAccents>(*m_collation);
+    }
 }
 
 KeyBuilder::~KeyBuilder() = default;
 
-bool KeyBuilder::appendStart(const EntryCodePoints &source, QByteArray &keys, qsizetype size)
+bool KeyBuilder::appendStart(const EntryCodePoints &source, QByteArray &key, qsizetype size)
 {
-    const qsizetype start = keys.size();
+    const qsizetype start = key.size();
     if (!m_collation) {
-        if (appendFolded(source, keys, start + size))
+        if (appendFoldings(source, m_pieces, key, start + size) && key.size() - start <= size)
             return true;
-        keys.truncate(start + size);
+        key.truncate(start + size);
         return false;
     }
     const QByteArrayView limit = m_collation->spaceLimit();
-    // A key may need more than `size` bytes of the sort key to show whether
+    // A key may need more than `size` bytes of the weights to show whether
     // it sorts below a space.
     const qsizetype wanted = std::max(size, limit.size());
-    // Even for a short entry, the start of a key costs ICU less than the
-    // whole key, and most starts differ. ICU makes at most this much of a
-    // key at a time; more is the whole key.
-    const bool whole = start + wanted >= std::numeric_limits<int32_t>::max();
     m_text->reset(source);
-    const bool weighed = appendWeights(keys, whole ? -1 : start + wanted, whole);
-    m_text->shrink();
+    const bool weighed = appendWeights(key, start + wanted);
 
-    const QByteArrayView weights = QByteArrayView(keys).sliced(start);
+    const QByteArrayView weights = QByteArrayView(key).sliced(start);
     const QByteArrayView compared = weights.first(std::min(weights.size(), limit.size()));
     if (m_text->beginsWithAlnum()
         && std::lexicographical_compare(compared.begin(), compared.end(), limit.begin(),
                                         limit.end(),
                                         [](char a, char b) { return uchar(a) < uchar(b); })) {
-        keys.insert(start, limit);
-        keys.insert(start + limit.size(), '\0');
+        key.insert(start, limit);
+        key.insert(start + limit.size(), '\0');
     }
     if (weighed) {
-        keys += '\0';
-        if (appendFolded(source, keys, whole ? -1 : start + size)
-            && (whole || keys.size() - start <= size))
+        key += '\0';
+        if (appendFoldings(source, m_pieces, key, start + size) && key.size() - start <= size)
             return true;
     }
-    keys.truncate(start + size);
+    key.truncate(start + size);
     return false;
 }
 
-// Appends the sort key of the text segment by segment, up to `until` at
-// least; returns whether it is all there. All of it when `whole`.
-bool KeyBuilder::appendWeights(QByteArray &keys, qsizetype until, bool whole)
+// Appends the weights of the text segment by segment, up to `until` at
+// least; returns whether they are all there.
+bool KeyBuilder::appendWeights(QByteArray &key, qsizetype until)
 {
     for (;;) {
-        bool segmentEnded = true;
-        if (whole)
-            m_collation->appendSortKey(m_text->segment(), keys);
-        else
-            segmentEnded = m_collation->appendSortKeyStart(m_text->segmentIterator(),
-                                                           until - keys.size(), keys);
-        if (!segmentEnded)
+        if (!m_collation->appendSortKeyStart(m_text->segmentIterator(), until - key.size(), key))
             return false;
+        if (m_accents) {
+            key += '\x01';
+            if (!m_accents->append(*m_text, key, until))
+                return false;
+        }
         if (!m_text->nextSegment())
             return true;
-        keys += '\x01';
-        if (!whole && keys.size() >= until)
+        key += '\x01';
+        if (key.size() >= until)
             return false;
     }
 }
 
-// Appends the folded text, or as much of it as takes the keys past `until`
-// (-1: no end); returns whether it is all there.
-bool KeyBuilder::appendFolded(const EntryCodePoints &source, QByteArray &keys, qsizetype until)
+int KeyBuilder::compare(const EntryCodePoints &a, const EntryCodePoints &b)
 {
-    const qsizetype start = keys.size();
-    if (source.encoding() == EntryEncoding::Ascii && !m_pieces.turkic()) {
-        // ASCII folds to lower case, byte for byte.
-        const qsizetype size = until < 0 ? source.byteCount()
-                                         : qMin(source.byteCount(), qMax(until - start, 0) + 1);
-        keys.resize(start + size);
-        std::transform(source.bytes().begin(), source.bytes().begin() + size, keys.begin() + start,
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; });
-        return size == source.byteCount();
+    const qsizetype sameBytes = commonPrefix(a.bytes(), b.bytes());
+    if (sameBytes == a.byteCount() && sameBytes == b.byteCount())
+        return 0;
+    if (!m_collation && a.encoding() == EntryEncoding::Ascii
+        && b.encoding() == EntryEncoding::Ascii)
+        return compareAscii(a.bytes().sliced(sameBytes), b.bytes().sliced(sameBytes));
+    if (const RestartPoint restart = m_restarts.find(a, b, sameBytes); restart.found()) {
+        bool undecided = false;
+        const EntryCodePoints restartedA = a.from(restart.a);
+        const EntryCodePoints restartedB = b.from(restart.b);
+        const int order = compareFrom(restartedA, restartedB, restart.sameBytes ? restartedA : a,
+                                      restart.sameBytes ? restartedB : b, &undecided);
+        if (!undecided)
+            return order;
     }
-    // Room for a whole piece after the last: every code point folds to at
-    // least one byte and at most sizeof(Piece::utf8). A long text's whole
-    // folding is measured first rather than given that much room.
-    const qsizetype room = qsizetype(sizeof(Piece::utf8));
-    qsizetype most = source.byteCount() * room;
-    if (until >= 0) {
-        most = std::min(most, std::max<qsizetype>(until - start, 0) + 1 + room);
-    } else if (source.byteCount() > measuredFolding) {
-        most = room;
-        PieceReader measure(source, m_pieces);
-        while (const Piece *piece = measure.next())
-            most += piece->utf8Size;
-    }
-    keys.resize(start + most);
-    PieceReader reader(source, m_pieces);
-    qsizetype at = start;
-    while (const Piece *piece = reader.next()) {
-        if (until >= 0 && at > until) {
-            keys.truncate(at);
-            return false;
+    return compareFrom(a, b, a, b, nullptr);
+}
+
+// Orders two texts by their weights and their foldings, or what two texts
+// hold after the same beginning: then, where accents count from the end, a
+// difference in the accents before may decide, and the order is
+// `undecided`. The foldings as written are compared from `writtenA` and
+// `writtenB` on.
+int KeyBuilder::compareFrom(const EntryCodePoints &a, const EntryCodePoints &b,
+                            const EntryCodePoints &writtenA, const EntryCodePoints &writtenB,
+                            bool *undecided)
+{
+    if (m_collation) {
+        m_text->reset(a);
+        m_other->reset(b);
+        for (bool first = true;; first = false) {
+            int order = m_collation->compare(m_text->segmentIterator(), m_other->segmentIterator());
+            if (order == 0 && m_accents)
+                order = m_accents->compare(*m_text, *m_other, first ? undecided : nullptr);
+            if (order != 0)
+                return order;
+            const bool moreA = m_text->nextSegment();
+            const bool moreB = m_other->nextSegment();
+            if (moreA != moreB)
+                return moreA ? 1 : -1;
+            if (!moreA)
+                break;
         }
-        std::memcpy(keys.data() + at, piece->utf8, sizeof piece->utf8);
-        at += piece->utf8Size;
     }
-    keys.truncate(at);
-    return true;
+    return compareFoldings(a, b, writtenA, writtenB, m_pieces);
 }
 
 } // namespace collation

@@ -16,34 +16,39 @@ constexpr char16_t combiningGraphemeJoiner = u'\u034F';
 
 // The text is made this many code points at a time, about what the start
 // of a key takes: for the eight bytes of an entry's start ICU mostly reads
-// a letter a byte and one more, to see that no contraction goes on. A run
-// short of that makes a second one for most entries. Where accents count
-// from the end, the last letter made waits for the next one (stableSize()):
-// the run is one longer there, so that as many are released.
+// a letter a byte and one more, to see that no contraction goes on.
 constexpr qsizetype runSize = 9;
-constexpr qsizetype backwardRunSize = runSize + 1;
 // ASCII costs less to make, and more of it at once.
 constexpr qsizetype asciiRunSize = 64;
+// Of a long segment, this much is kept behind what was made last: what
+// ICU looks back at, and what the rules look at, is much less.
+constexpr qsizetype keptUnits = 64 * 1024;
+// A segment that a joining mark begins starts at the letter before the
+// mark, but no further back than this.
+constexpr qsizetype segmentLookBack = 4096;
+// ICU counts the units of a text in 32 bits.
+constexpr qsizetype mostUnits = std::numeric_limits<int32_t>::max() - 1;
 
-// Where the last letter of `text` begins: its last code point that is no
-// combining mark, or 0.
-qsizetype lastLetterAt(std::u16string_view text)
+// Where the last letter of `units` begins: its last code point that is no
+// combining mark, or -1.
+qsizetype lastLetterIn(std::u16string_view units)
 {
-    auto at = int32_t(text.size());
+    auto at = int32_t(units.size());
     while (at > 0) {
         UChar32 c;
-        U16_PREV(text.data(), 0, at, c);
+        U16_PREV(units.data(), 0, at, c);
         if (!isCombiningMark(c))
-            break;
+            return at;
     }
-    return at;
+    return -1;
 }
 
 } // namespace
 
 // ICU reads the text through these: it starts from the beginning for every
 // part of a key it is asked for, looks back a few code points where a
-// contraction may begin, and stops where a key's start is complete.
+// contraction may begin, and stops where a key's start is complete or two
+// texts differ.
 struct KeyTextIteration
 {
     static KeyText &text(UCharIterator *iterator)
@@ -54,8 +59,8 @@ struct KeyTextIteration
     static int32_t end(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        keyText.available(std::numeric_limits<qsizetype>::max());
-        return int32_t(keyText.m_released);
+        keyText.makeAll();
+        return int32_t(std::min(keyText.made(), mostUnits));
     }
 
     static int32_t getIndex(UCharIterator *iterator, UCharIteratorOrigin origin)
@@ -79,9 +84,10 @@ struct KeyTextIteration
                 : origin == UITER_LIMIT || origin == UITER_LENGTH ? end(iterator)
                                                                   : 0;
         qsizetype to = std::max<qsizetype>(base + delta, 0);
+        // The end itself is a place to be, after the last unit.
         KeyText &keyText = text(iterator);
         if (to > 0 && !keyText.available(to - 1))
-            to = keyText.m_released;
+            to = std::min(keyText.made(), mostUnits);
         iterator->index = int32_t(to);
         return iterator->index;
     }
@@ -96,8 +102,7 @@ struct KeyTextIteration
     static UChar32 current(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        return keyText.available(iterator->index) ? keyText.m_units[size_t(iterator->index)]
-                                                  : U_SENTINEL;
+        return keyText.available(iterator->index) ? keyText.unit(iterator->index) : U_SENTINEL;
     }
 
     // ICU calls this for every unit it reads: what is made already is
@@ -105,8 +110,11 @@ struct KeyTextIteration
     static UChar32 next(UCharIterator *iterator)
     {
         KeyText &keyText = text(iterator);
-        if (iterator->index < keyText.m_released) [[likely]]
-            return keyText.m_units[size_t(iterator->index++)];
+        const auto at = size_t(iterator->index - keyText.m_base);
+        if (at < keyText.m_units.size()) [[likely]] {
+            ++iterator->index;
+            return keyText.m_units[at];
+        }
         return makeNext(iterator);
     }
 
@@ -114,13 +122,16 @@ struct KeyTextIteration
     {
         KeyText &keyText = text(iterator);
         if (keyText.available(iterator->index))
-            return keyText.m_units[size_t(iterator->index++)];
+            return keyText.unit(iterator->index++);
         return U_SENTINEL;
     }
 
     static UChar32 previous(UCharIterator *iterator)
     {
-        return iterator->index > 0 ? text(iterator).m_units[size_t(--iterator->index)] : U_SENTINEL;
+        KeyText &keyText = text(iterator);
+        if (iterator->index == 0 || !keyText.available(iterator->index - 1))
+            return U_SENTINEL;
+        return keyText.unit(--iterator->index);
     }
 
     static int32_t reserved(UCharIterator *, int32_t) { return 0; }
@@ -154,21 +165,22 @@ void KeyText::reset(const EntryCodePoints &source)
 {
     EntryCodePoints first = source;
     m_beginsWithAlnum = !first.atEnd() && m_pieces[first.next()].has(Piece::Alnum);
-    m_reader.emplace(source, m_pieces);
-    m_ascii.reset();
+    m_segmentStart.reader.emplace(source, m_pieces);
+    m_segmentStart.ascii.reset();
     if (source.encoding() == EntryEncoding::Ascii && !m_pieces.turkic())
-        m_ascii = source;
-    m_state = State::Making;
+        m_segmentStart.ascii = source;
+    m_segmentStart.units.clear();
+    m_segmentStart.previousClass = 0;
+    // As restartSegment() would, at less cost for the text's first segment.
+    m_reader.emplace(source, m_pieces);
+    m_ascii = m_segmentStart.ascii;
     m_units.clear();
-    m_released = 0;
+    m_base = 0;
+    m_lastLetterAt = 0;
+    m_textEnd = 0;
     m_waitingMark = nullptr;
     m_previousClass = 0;
-}
-
-std::u16string_view KeyText::segment()
-{
-    available(std::numeric_limits<qsizetype>::max());
-    return m_units;
+    m_state = State::Making;
 }
 
 UCharIterator &KeyText::segmentIterator()
@@ -182,58 +194,67 @@ UCharIterator &KeyText::segmentIterator()
 
 bool KeyText::nextSegment()
 {
-    available(std::numeric_limits<qsizetype>::max());
+    makeAll();
     if (m_state == State::Ended)
         return false;
-    m_units.erase(0, size_t(m_nextSegmentAt));
-    m_units.append(m_waitingMark->utf16, m_waitingMark->utf16Size);
-    m_previousClass = m_waitingMark->trailingClass;
-    m_state = State::Making;
-    m_released = 0;
-    m_released = stableSize();
+    const qsizetype from = std::max(m_lastLetterAt, m_textEnd - segmentLookBack);
+    std::u16string units(
+            std::u16string_view(m_units).substr(size_t(from - m_base), size_t(m_textEnd - from)));
+    units.append(m_waitingMark->utf16, m_waitingMark->utf16Size);
+    m_segmentStart.units = std::move(units);
+    m_segmentStart.previousClass = m_waitingMark->trailingClass;
+    m_segmentStart.reader.emplace(*m_reader);
+    m_segmentStart.ascii.reset();
+    restartSegment();
     return true;
 }
 
-void KeyText::shrink()
+// What ICU reads again from before what is kept is made again.
+bool KeyText::makeUpTo(qsizetype index)
 {
-    if (m_units.capacity() > 64 * 1024)
-        m_units = {};
+    if (index < 0 || index >= mostUnits)
+        return false;
+    if (index < m_base)
+        restartSegment();
+    while (index >= made() && m_state == State::Making)
+        makeMore();
+    return index < made();
 }
 
-// Whether the unit at `index` of the current segment is there to read,
-// making the text up to it if need be.
-bool KeyText::available(qsizetype index)
+void KeyText::makeAll()
 {
-    while (index >= m_released && m_state == State::Making)
+    while (m_state == State::Making)
         makeMore();
-    return index < m_released;
+}
+
+void KeyText::restartSegment()
+{
+    m_reader.emplace(*m_segmentStart.reader);
+    m_ascii = m_segmentStart.ascii;
+    m_units = m_segmentStart.units;
+    m_base = 0;
+    m_lastLetterAt = std::max<qsizetype>(lastLetterIn(m_units), 0);
+    m_textEnd = made();
+    m_waitingMark = nullptr;
+    m_previousClass = m_segmentStart.previousClass;
+    m_state = State::Making;
 }
 
 void KeyText::makeMore()
 {
-    // ASCII has no marks: nothing to keep apart, nothing a mark could join.
     if (m_ascii) {
-        if (m_ascii->atEnd()) {
-            finish();
-            return;
-        }
-        const QByteArrayView run = m_ascii->nextAscii(asciiRunSize);
-        const size_t size = m_units.size();
-        m_units.resize(size + size_t(run.size()));
-        std::transform(run.begin(), run.end(), m_units.begin() + qsizetype(size),
-                       [](char c) { return char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
-        m_released = stableSize();
+        makeAscii();
+        forgetOld();
         return;
     }
     // Letters that the rules leave alone are gathered into a run and
     // appended at once; what else comes, one by one.
-    const qsizetype letters = m_collation.backwardSecondaries() ? backwardRunSize : runSize;
-    qsizetype made = 0;
-    while (made < letters) {
-        char16_t run[backwardRunSize * std::size(Piece().utf16)];
+    qsizetype read = 0;
+    while (read < runSize) {
+        char16_t run[runSize * std::size(Piece().utf16)];
         size_t size = 0;
         const Piece *piece = nullptr;
-        for (; made < letters; ++made) {
+        for (; read < runSize; ++read) {
             piece = m_reader->next();
             if (!piece || !piece->has(Piece::Plain))
                 break;
@@ -244,12 +265,15 @@ void KeyText::makeMore()
             size += piece->utf16Size;
         }
         if (size > 0) {
+            // Plain pieces end in a letter.
             m_units.append(run, size);
+            m_lastLetterAt = made() - (U16_IS_TRAIL(run[size - 1]) ? 2 : 1);
+            m_textEnd = made();
             m_previousClass = 0;
         }
-        if (made == letters)
+        if (read == runSize)
             break;
-        ++made;
+        ++read;
         if (!piece) {
             finish();
             return;
@@ -258,8 +282,32 @@ void KeyText::makeMore()
         if (m_state != State::Making)
             return;
     }
-    if (m_state == State::Making)
-        m_released = std::max(m_released, stableSize());
+    forgetOld();
+}
+
+// ASCII has no marks: nothing to keep apart, nothing a mark could join.
+void KeyText::makeAscii()
+{
+    if (m_ascii->atEnd()) {
+        finish();
+        return;
+    }
+    const QByteArrayView run = m_ascii->nextAscii(asciiRunSize);
+    const size_t size = m_units.size();
+    m_units.resize(size + size_t(run.size()));
+    std::transform(run.begin(), run.end(), m_units.begin() + qsizetype(size),
+                   [](char c) { return char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
+    m_lastLetterAt = made() - 1;
+    m_textEnd = made();
+}
+
+void KeyText::append(std::u16string_view units)
+{
+    const qsizetype at = made();
+    m_units.append(units);
+    if (const qsizetype letter = lastLetterIn(units); letter >= 0)
+        m_lastLetterAt = at + letter;
+    m_textEnd = made();
 }
 
 void KeyText::put(const Piece &piece)
@@ -267,50 +315,48 @@ void KeyText::put(const Piece &piece)
     // Marks out of their canonical order are kept apart by an ignorable
     // COMBINING GRAPHEME JOINER: else ICU could join a mark that follows an
     // entry to a contraction before the entry's own last marks, and the
-    // longer entry could sort first. NFC and NFD never need one.
+    // longer entry could sort first. NFC and NFD never need one, nor do
+    // marks of one class, which keep their order in every form.
     if (piece.leadingClass != 0 && piece.leadingClass < m_previousClass)
-        m_units += combiningGraphemeJoiner;
+        append(std::u16string_view(&combiningGraphemeJoiner, 1));
     const std::u16string_view units(piece.utf16, piece.utf16Size);
-    const Piece *following = piece.has(Piece::MayJoin) ? m_reader->peek() : nullptr;
-    const std::u16string_view followingUnits = following
-            ? std::u16string_view(following->utf16, following->utf16Size)
-            : std::u16string_view();
-    if (piece.has(Piece::MayJoin) && m_collation.joinsLower(m_units, units, followingUnits)) {
-        m_waitingMark = &piece;
-        m_nextSegmentAt = lastLetterAt(m_units);
-        m_released = qsizetype(m_units.size());
-        m_state = State::SegmentDone;
-        return;
+    if (piece.has(Piece::MayJoin)) {
+        const Piece *following = m_reader->peek();
+        const std::u16string_view followingUnits = following
+                ? std::u16string_view(following->utf16, following->utf16Size)
+                : std::u16string_view();
+        if (m_collation.joinsLower(m_units, units, followingUnits)) {
+            m_waitingMark = &piece;
+            endSegment();
+            return;
+        }
     }
-    m_units += units;
+    append(units);
     m_previousClass = piece.trailingClass;
-    m_released = std::max(m_released, stableSize());
+}
+
+// The text before a joining mark is weighed as that text alone would be:
+// the entry with the mark then comes right after the entry without it,
+// wherever the rules put that one.
+void KeyText::endSegment()
+{
+    m_units += m_collation.lowestContinuation(m_units);
+    m_state = State::SegmentDone;
 }
 
 void KeyText::finish()
 {
     m_units += m_collation.lowestContinuation(m_units);
-    if (m_collation.backwardSecondaries())
-        m_collation.reverseLastMarks(m_units);
-    m_released = qsizetype(m_units.size());
     m_state = State::Ended;
 }
 
-// How much of the text is as it will stay. Where accents count from the
-// end, the last letter's marks are written in reverse once the text ends,
-// so the last letter waits for the next one.
-qsizetype KeyText::stableSize() const
+void KeyText::forgetOld()
 {
-    if (!m_collation.backwardSecondaries())
-        return qsizetype(m_units.size());
-    auto at = int32_t(m_units.size());
-    while (at > 0) {
-        UChar32 c;
-        U16_PREV(m_units.data(), 0, at, c);
-        if (!isCombiningMark(c) && c != combiningGraphemeJoiner)
-            break;
-    }
-    return at;
+    if (qsizetype(m_units.size()) <= 2 * keptUnits)
+        return;
+    const qsizetype forgotten = qsizetype(m_units.size()) - keptUnits;
+    m_units.erase(0, size_t(forgotten));
+    m_base += forgotten;
 }
 
 } // namespace collation

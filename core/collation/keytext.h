@@ -12,13 +12,17 @@ namespace collation {
 
 class LocaleCollation;
 
-// The text whose ICU sort key orders an entry: its case folding, with what
+// The text whose ICU weights order an entry: its case folding, with what
 // the order rules add (see keybuilder.cpp), made as ICU reads it, so that
 // the start of a key reads no more of a long entry than it takes.
 //
-// A text may fall into segments, each keyed on its own: where a combining
+// A text may fall into segments, each weighed on its own: where a combining
 // mark would join the letter before it into a letter that sorts lower, the
-// text before the mark is one segment, and the next begins at that letter.
+// text before the mark is one segment, weighed as if it were the whole
+// text, and the next begins at that letter.
+//
+// Only the last stretch of a long segment is kept; what ICU reads again
+// from further back is made again from the segment's start.
 class KeyText
 {
 public:
@@ -31,42 +35,68 @@ public:
     // Whether the entry's first code point is a letter or digit.
     bool beginsWithAlnum() const { return m_beginsWithAlnum; }
 
-    // The whole of the current segment.
-    std::u16string_view segment();
-    // An iterator over the current segment that makes the text only as far
-    // as it is read. Valid until the next call of any other function.
+    // An iterator over the current segment from its start, which makes the
+    // text only as far as it is read. Valid until the next call of any
+    // other function but unit() and available().
     UCharIterator &segmentIterator();
     // Moves on to the next segment, or returns false at the end of the text.
     bool nextSegment();
 
-    // Gives back the room a long text took.
-    void shrink();
+    // Whether the current segment's unit at `index` is there, making the
+    // text up to it if need be; then unit() reads it.
+    bool available(qsizetype index)
+    {
+        if (size_t(index - m_base) < m_units.size()) [[likely]]
+            return true;
+        return makeUpTo(index);
+    }
+    char16_t unit(qsizetype index) const { return m_units[size_t(index - m_base)]; }
 
 private:
     friend struct KeyTextIteration;
 
-    bool available(qsizetype index);
-    void makeMore();
-    void put(const Piece &piece);
-    void finish();
-    qsizetype stableSize() const;
+    // Where a segment starts: what it begins with and where the entry's
+    // code points go on, so that it can be made again.
+    struct SegmentStart
+    {
+        std::optional<PieceReader> reader;
+        std::optional<EntryCodePoints> ascii;
+        std::u16string units;
+        quint8 previousClass = 0;
+    };
 
     enum class State { Making, SegmentDone, Ended };
 
+    qsizetype made() const { return m_base + qsizetype(m_units.size()); }
+    bool makeUpTo(qsizetype index);
+    void makeAll();
+    void restartSegment();
+    void makeMore();
+    void makeAscii();
+    void append(std::u16string_view units);
+    void put(const Piece &piece);
+    void endSegment();
+    void finish();
+    void forgetOld();
+
     LocaleCollation &m_collation;
     PieceTable &m_pieces;
+    SegmentStart m_segmentStart;
     std::optional<PieceReader> m_reader;
     // An entry of ASCII, which folds to lower case, a run at a time.
     std::optional<EntryCodePoints> m_ascii;
     State m_state = State::Ended;
-    // The current segment's text; ICU reads the first m_released units,
-    // which stay as they are.
+    // The current segment's text from unit m_base on; what came before it
+    // is forgotten.
     std::u16string m_units;
-    qsizetype m_released = 0;
-    // Where a segment ended: the mark that begins the next one after the
-    // letter at m_nextSegmentAt.
+    qsizetype m_base = 0;
+    // Where the last letter (a code point that is no combining mark) made
+    // begins, and where the segment's own text ends, before what finish()
+    // or endSegment() adds to it.
+    qsizetype m_lastLetterAt = 0;
+    qsizetype m_textEnd = 0;
+    // Where a segment ended: the mark that begins the next one.
     const Piece *m_waitingMark = nullptr;
-    qsizetype m_nextSegmentAt = 0;
     quint8 m_previousClass = 0;
     bool m_beginsWithAlnum = false;
     UCharIterator m_iterator{};

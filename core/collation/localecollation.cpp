@@ -50,12 +50,24 @@ std::u16string composed(std::u16string_view text)
     return result;
 }
 
-void appendCodePoint(std::u16string &text, char32_t c)
+// Opens the locale's collator with what every use shares: case is left to
+// the folding; some locales (Thai) make spaces and punctuation ignorable,
+// and then " zebra" would sort by "zebra", while a space must sort before
+// letters; text in NFC or NFD orders the same without normalization, since
+// the collator's data covers both, and normalizing would move a combining
+// mark that follows an entry in front of the entry's own last marks, so
+// that the longer entry could sort first.
+UCollator *openCollator(const char *name, UCollationStrength strength, UErrorCode &status)
 {
-    char16_t units[2];
-    int32_t length = 0;
-    U16_APPEND_UNSAFE(units, length, UChar32(c));
-    text.append(units, size_t(length));
+    UCollator *collator = ucol_open(name, &status);
+    if (U_FAILURE(status))
+        return collator;
+    ucol_setStrength(collator, strength);
+    ucol_setAttribute(collator, UCOL_CASE_LEVEL, UCOL_OFF, &status);
+    ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+    ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
+    return collator;
 }
 
 } // namespace
@@ -64,37 +76,35 @@ std::unique_ptr<LocaleCollation> LocaleCollation::open(const QLocale &locale)
 {
     // With the script, which QLocale::name() leaves out: Serbian in Latin
     // letters is not sorted as Serbian in Cyrillic.
-    const QString name = QLocale::languageToCode(locale.language()) + u'_'
-            + QLocale::scriptToCode(locale.script()) + u'_'
-            + QLocale::territoryToCode(locale.territory());
+    const QByteArray name = (QLocale::languageToCode(locale.language()) + u'_'
+                             + QLocale::scriptToCode(locale.script()) + u'_'
+                             + QLocale::territoryToCode(locale.territory()))
+                                    .toUtf8();
     UErrorCode status = U_ZERO_ERROR;
-    UCollator *collator = ucol_open(name.toUtf8().constData(), &status);
+    UCollator *collator = openCollator(name.constData(), UCOL_SECONDARY, status);
     throwIfOutOfMemory(status);
-    if (U_FAILURE(status))
+    if (U_FAILURE(status)) {
+        ucol_close(collator);
         return nullptr;
+    }
     std::unique_ptr<LocaleCollation> collation(new LocaleCollation(collator));
-    // Case is left to the folding; the secondary level carries the accents.
-    ucol_setStrength(collator, UCOL_SECONDARY);
-    ucol_setAttribute(collator, UCOL_CASE_LEVEL, UCOL_OFF, &status);
-    // Some locales (Thai) make spaces and punctuation ignorable, and then
-    // " zebra" would sort by "zebra"; a space must sort before letters.
-    ucol_setAttribute(collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-    // Accents are compared from the end of a text where the locale does so.
-    collation->m_backwardSecondaries =
-            ucol_getAttribute(collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON;
-    ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
-    // Text in NFC or NFD orders the same without normalization, since the
-    // collator's data covers both. Normalizing would move a combining mark
-    // that follows an entry in front of the entry's own last marks, and the
-    // longer entry could then sort first.
-    ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
+    // Where the locale compares accents from the end of a text, ICU's own
+    // way would let an accent added to a text sort it before the text it
+    // extends: here ICU weighs the letters alone, and the accents are
+    // weighed letter by letter from the end.
+    const bool backward = ucol_getAttribute(collator, UCOL_FRENCH_COLLATION, &status) == UCOL_ON;
+    ucol_setAttribute(collator, UCOL_FRENCH_COLLATION, UCOL_OFF, &status);
+    if (backward && U_SUCCESS(status)) {
+        collation->m_primary = openCollator(name.constData(), UCOL_PRIMARY, status);
+        collation->m_backward = openCollator(name.constData(), UCOL_SECONDARY, status);
+    }
     throwIfOutOfMemory(status);
     if (U_FAILURE(status))
         return nullptr;
 
     // The primary weights of a space, raised by one in the last byte.
     QByteArray space;
-    collation->appendSortKey(u" ", space);
+    appendSortKey(collator, u" ", space);
     space.truncate(qMax(space.indexOf('\x01'), 0));
     while (!space.isEmpty() && uchar(space.back()) == 0xFF)
         space.chop(1);
@@ -111,6 +121,10 @@ LocaleCollation::LocaleCollation(UCollator *collator)
 LocaleCollation::~LocaleCollation()
 {
     ucol_close(m_collator);
+    if (m_primary)
+        ucol_close(m_primary);
+    if (m_backward)
+        ucol_close(m_backward);
 }
 
 const Contractions &LocaleCollation::tailored()
@@ -133,14 +147,15 @@ const Contractions &LocaleCollation::all()
     return *m_all;
 }
 
-void LocaleCollation::appendSortKey(std::u16string_view text, QByteArray &to) const
+void LocaleCollation::appendSortKey(const UCollator *collator, std::u16string_view text,
+                                    QByteArray &to)
 {
     const qsizetype start = to.size();
     qsizetype capacity = 2 * qsizetype(text.size()) + 16;
     for (;;) {
         to.resize(start + capacity);
         const int32_t size = ucol_getSortKey(
-                m_collator, reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()),
+                collator, reinterpret_cast<const UChar *>(text.data()), int32_t(text.size()),
                 reinterpret_cast<uint8_t *>(to.data() + start), int32_t(capacity));
         if (size == 0)
             throw std::bad_alloc(); // ICU could not build its buffers
@@ -163,12 +178,37 @@ bool LocaleCollation::appendSortKeyStart(UCharIterator &iterator, qsizetype coun
     uint32_t state[2] = {0, 0};
     UErrorCode status = U_ZERO_ERROR;
     const int32_t size =
-            ucol_nextSortKeyPart(m_collator, &iterator, state,
+            ucol_nextSortKeyPart(ordering(), &iterator, state,
                                  reinterpret_cast<uint8_t *>(to.data() + start), wanted, &status);
     if (U_FAILURE(status))
         throw std::bad_alloc(); // ICU could not build its buffers
     to.truncate(start + size);
     return size < wanted;
+}
+
+int LocaleCollation::compare(UCharIterator &a, UCharIterator &b) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult order = ucol_strcollIter(ordering(), &a, &b, &status);
+    throwIfOutOfMemory(status);
+    return order;
+}
+
+bool LocaleCollation::hasPrimaryWeight(std::u16string_view text) const
+{
+    QByteArray key;
+    appendSortKey(m_collator, text, key);
+    return !key.isEmpty() && key.front() != '\x01';
+}
+
+void LocaleCollation::appendSecondaryWeights(std::u16string_view text, bool asTheLocaleReads,
+                                             QByteArray &to) const
+{
+    QByteArray key;
+    appendSortKey(asTheLocaleReads && m_backward ? m_backward : m_collator, text, key);
+    const qsizetype separator = key.indexOf('\x01');
+    if (separator >= 0)
+        to += QByteArrayView(key).sliced(separator + 1);
 }
 
 bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view mark,
@@ -180,85 +220,15 @@ bool LocaleCollation::joinsLower(std::u16string_view text, std::u16string_view m
     // A contraction's beginning and the marks it reaches over are short.
     const std::u16string tail(lastCodePoints(text, 12));
     const std::u16string joined = tail + std::u16string(mark);
-    if (compare(m_collator, joined, tail) >= 0)
+    if (collation::compare(m_collator, joined, tail) >= 0)
         return false;
     // Where the mark begins a contraction with the letter that follows
     // (Tamil க், then ஷ, is the letter க்ஷ), that letter is what it joins.
-    if (!following.empty() && compare(m_collator, joined + std::u16string(following), tail) >= 0)
+    if (!following.empty()
+        && collation::compare(m_collator, joined + std::u16string(following), tail) >= 0)
         return false;
     const std::u16string seen = composed(tail);
     return composed(joined).compare(0, seen.size(), seen) == 0;
-}
-
-void LocaleCollation::reverseLastMarks(std::u16string &text) const
-{
-    auto letterAt = int32_t(text.size());
-    UChar32 letter = 0;
-    int trailing = 0;
-    while (letterAt > 0) {
-        U16_PREV(text.data(), 0, letterAt, letter);
-        // Past the joiner that keeps marks out of order apart.
-        if (!isCombiningMark(letter) && letter != 0x034F)
-            break;
-        ++trailing;
-    }
-    // Most texts end in a letter that has no accent.
-    if (isCombiningMark(letter) || (trailing == 0 && letter < 0xC0))
-        return;
-    // The letter's own marks, when it decomposes into letters and marks:
-    // canonically, or else as the compatibility form it weighs as, up to
-    // case (ǆ is d and ž, whose caron counts as an accent of the letter).
-    UErrorCode status = U_ZERO_ERROR;
-    UChar decomposed[32];
-    int32_t decomposedSize = unorm2_getDecomposition(unorm2_getNFDInstance(&status), letter,
-                                                     decomposed, 32, &status);
-    if (U_SUCCESS(status) && decomposedSize <= 0) {
-        decomposedSize = unorm2_getDecomposition(unorm2_getNFKDInstance(&status), letter,
-                                                 decomposed, 32, &status);
-    }
-    const std::u16string_view decomposition(
-            reinterpret_cast<const char16_t *>(decomposed),
-            size_t(U_SUCCESS(status) ? qMax(decomposedSize, 0) : 0));
-    int32_t baseSize = 0;
-    for (int32_t at = 0; at < int32_t(decomposition.size());) {
-        UChar32 c;
-        U16_NEXT(decomposition.data(), at, int32_t(decomposition.size()), c);
-        if (isCombiningMark(c))
-            break;
-        baseSize = at;
-    }
-    std::u16string marks(decomposition.substr(size_t(baseSize)));
-    for (int32_t i = 0; i < int32_t(marks.size());) {
-        UChar32 c;
-        U16_NEXT(marks.data(), i, int32_t(marks.size()), c);
-        if (!isCombiningMark(c))
-            return; // Hangul, which decomposes into letters
-    }
-    std::u16string reversed(decomposition.substr(0, size_t(baseSize)));
-    int32_t at = letterAt;
-    U16_FWD_1(text.data(), at, int32_t(text.size()));
-    if (reversed.empty())
-        reversed.assign(text, size_t(letterAt), size_t(at - letterAt));
-    marks.append(text, size_t(at));
-    if (lastCodePoints(marks, 2).size() == lastCodePoints(marks, 1).size())
-        return; // one mark or none
-    for (auto end = int32_t(marks.size()); end > 0;) {
-        UChar32 c;
-        U16_PREV(marks.data(), 0, end, c);
-        appendCodePoint(reversed, char32_t(c));
-    }
-    // A mark written apart from the letter it joins into a contraction no
-    // longer joins it, and the letter would weigh as another: then the
-    // marks stay as written.
-    QByteArray asWritten;
-    appendSortKey(std::u16string_view(text).substr(size_t(letterAt)), asWritten);
-    QByteArray asReversed;
-    appendSortKey(reversed, asReversed);
-    if (asWritten.first(qMax(asWritten.indexOf('\x01'), 0))
-        != asReversed.first(qMax(asReversed.indexOf('\x01'), 0)))
-        return;
-    text.resize(size_t(letterAt));
-    text += reversed;
 }
 
 std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
@@ -287,11 +257,23 @@ std::u16string LocaleCollation::lowestContinuation(std::u16string_view text)
     if (candidates.empty())
         return {};
 
+    // ICU compares texts that differ only at their ends the same way from
+    // any code point whose weights depend on nothing before it: the end is
+    // compared from one, so that how much of a long text comes with it has
+    // no say.
+    auto from = int32_t(text.size());
+    for (int count = 0; from > 0; ++count) {
+        UChar32 c;
+        U16_PREV(text.data(), 0, from, c);
+        if (count >= 16 && !isCombiningMark(c) && !continuesContraction(char32_t(c)))
+            break;
+    }
     std::u16string lowest;
-    const std::u16string whole(text);
+    const std::u16string whole(text.substr(size_t(from)));
     for (const std::u16string &candidate : candidates) {
-        if (compare(m_collator, whole + candidate, whole) < 0
-            && (lowest.empty() || compare(m_collator, whole + candidate, whole + lowest) < 0))
+        if (collation::compare(m_collator, whole + candidate, whole) < 0
+            && (lowest.empty()
+                || collation::compare(m_collator, whole + candidate, whole + lowest) < 0))
             lowest = candidate;
     }
     return lowest;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entrycodepoints.h"
+#include "icu.h"
 #include "piecetable.h"
 
 #include <optional>
@@ -16,7 +17,7 @@ class PieceReader
 public:
     PieceReader(const EntryCodePoints &source, PieceTable &pieces)
         : m_source(source)
-        , m_pieces(pieces)
+        , m_pieces(&pieces)
     { }
 
     // The next piece, or null at the end.
@@ -26,8 +27,8 @@ public:
             return std::exchange(m_peeked, std::nullopt).value();
         // Every code point of a key passes here: the common case stays
         // inline in the caller's loop.
-        if (!m_pieces.turkic())
-            return m_source.atEnd() ? nullptr : &m_pieces[m_source.next()];
+        if (!m_pieces->turkic())
+            return m_source.atEnd() ? nullptr : &(*m_pieces)[m_source.next()];
         return read();
     }
 
@@ -42,17 +43,20 @@ public:
 private:
     const Piece *read()
     {
-        if (!m_pieces.turkic())
-            return m_source.atEnd() ? nullptr : &m_pieces[m_source.next()];
+        if (!m_pieces->turkic())
+            return m_source.atEnd() ? nullptr : &(*m_pieces)[m_source.next()];
         if (m_following)
             return std::exchange(m_following, nullptr);
         while (!m_source.atEnd()) {
             const char32_t c = m_source.next();
-            const Piece &piece = m_pieces[c];
-            const bool capitalI = c == U'I' && m_pieces.turkic();
+            const Piece &piece = (*m_pieces)[c];
+            const bool capitalI = c == U'I' && m_pieces->turkic();
             if (m_capitalI) {
-                const Piece *before =
-                        piece.has(Piece::Mark) && c != U'\u0307' ? &m_pieces[U'i'] : m_capitalI;
+                // An accent written after it, not a letter whose folding
+                // ends in one (ǰ folds to j and a caron).
+                const Piece *before = isCombiningMark(UChar32(c)) && c != U'\u0307'
+                        ? &(*m_pieces)[U'i']
+                        : m_capitalI;
                 m_capitalI = capitalI ? &piece : nullptr;
                 m_following = capitalI ? nullptr : &piece;
                 return before;
@@ -65,7 +69,7 @@ private:
     }
 
     EntryCodePoints m_source;
-    PieceTable &m_pieces;
+    PieceTable *m_pieces;
     const Piece *m_capitalI = nullptr; // waiting for what follows it
     const Piece *m_following = nullptr; // read after it
     std::optional<const Piece *> m_peeked;

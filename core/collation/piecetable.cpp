@@ -2,9 +2,11 @@
 
 #include "localecollation.h"
 
+#include <QString>
 #include <QStringView>
 
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
@@ -51,6 +53,30 @@ void PieceTable::fold(char32_t codePoint, Piece &piece) const
     std::memcpy(piece.utf8, utf8.constData(), piece.utf8Size);
 }
 
+// Tibetan's composite vowels are weighed apart from their decompositions
+// where ICU does not normalize.
+void PieceTable::decompose(Piece &piece)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UChar decomposed[8];
+    const int32_t size = unorm2_normalize(unorm2_getNFDInstance(&status),
+                                          reinterpret_cast<const UChar *>(piece.utf16),
+                                          piece.utf16Size, decomposed, 8, &status);
+    if (U_FAILURE(status) || size > int32_t(std::size(piece.decomposed)))
+        return;
+    for (int32_t at = 0; at < size;) {
+        UChar32 c;
+        U16_NEXT(decomposed, at, size, c);
+        if (c == 0x0F73 || c == 0x0F75 || c == 0x0F81)
+            return;
+        if (at == U16_LENGTH(c))
+            piece.decomposedLeadingClass = u_getCombiningClass(c);
+        piece.decomposedTrailingClass = u_getCombiningClass(c);
+    }
+    std::copy(decomposed, decomposed + size, piece.decomposed);
+    piece.decomposedSize = quint8(size);
+}
+
 const Piece &PieceTable::compute(char32_t codePoint)
 {
     Piece piece;
@@ -74,6 +100,20 @@ const Piece &PieceTable::compute(char32_t codePoint)
     }
     if (piece.leadingClass == 0 && piece.trailingClass == 0 && !piece.has(Piece::MayJoin))
         piece.flags |= Piece::Plain;
+    UErrorCode status = U_ZERO_ERROR;
+    if (unorm2_hasBoundaryBefore(unorm2_getNFCInstance(&status), lead))
+        piece.flags |= Piece::NfcStart;
+    decompose(piece);
+    const std::u16string folding = QString::fromUtf8(piece.utf8, piece.utf8Size).toStdU16String();
+    if (unorm2_isNormalized(unorm2_getNFCInstance(&status),
+                            reinterpret_cast<const UChar *>(folding.data()),
+                            int32_t(folding.size()), &status))
+        piece.flags |= Piece::Composed;
+    if (m_collation && piece.has(Piece::Plain) && piece.has(Piece::NfcStart)
+        && !piece.has(Piece::Continues)
+        && m_collation->hasPrimaryWeight(
+                std::u16string_view(piece.utf16, size_t(U16_LENGTH(lead)))))
+        piece.flags |= Piece::Restart;
 
     std::unique_ptr<Page> &page = m_pages[codePoint >> 8];
     if (!page)

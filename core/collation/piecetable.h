@@ -37,6 +37,7 @@ private:
 
     const Piece &compute(char32_t codePoint);
     void fold(char32_t codePoint, Piece &piece) const;
+    static void decompose(Piece &piece);
 
     LocaleCollation *const m_collation;
     const bool m_turkic;

@@ -1,194 +1,50 @@
 #include "entrylist/entrylist.h"
 
-#include <QtEndian>
-
 #include <algorithm>
-#include <cstring>
-#include <new>
 
 namespace core {
 
-namespace {
-
-constexpr qsizetype startSize = sizeof(quint64);
-
-// A key's first eight bytes, big-endian, padded with zero bytes. When two
-// starts differ they order as the keys do: a padding byte is lowest, and
-// where it meets a real byte the shorter key is a beginning of the longer
-// one, so it sorts first anyway.
-quint64 startOf(QByteArrayView key)
-{
-    uchar bytes[startSize] = {};
-    std::memcpy(bytes, key.data(), size_t(qMin(key.size(), startSize)));
-    return qFromBigEndian<quint64>(bytes);
-}
-
-// A batch is sorted as small records rather than as entries.
-struct SortRecord
-{
-    quint64 start;
-    qsizetype index;
-};
-
-} // namespace
-
 EntryList::EntryList(const QLocale &locale)
     : m_locale(locale)
-    , m_keys(locale)
+    , m_collator(locale)
 { }
 
 EntryList::EntryList(const EntryList &other)
     : EntryList(other.m_locale)
 {
     m_storage = other.m_storage;
-    m_entries.reserve(other.m_entries.size());
-    for (const Entry &entry : other.m_entries) {
-        Entry copy = entry;
-        // The key beyond the start stays behind in `other`'s buffer.
-        if (copy.keyAt >= 0) {
-            copy.keyAt = -1;
-            copy.keySize = qMin(copy.keySize, startSize);
-            copy.whole = false;
-        }
-        m_entries.push_back(std::move(copy));
-    }
+    m_entries = other.m_entries;
 }
 
 EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
 {
-    // A start alone, or a whole key no longer, is kept in the entry.
-    const qsizetype keyAt = m_keyBytes.size();
-    std::optional<collation::EntryEncoding> encoding;
-    const bool whole = m_keys.appendEntryKeyStart(bytes, startSize, m_keyBytes, encoding);
-    const QByteArrayView key = QByteArrayView(m_keyBytes).sliced(keyAt);
     Entry entry;
     entry.bytes = bytes;
-    entry.start = startOf(key);
-    entry.whole = whole;
-    entry.encoding = encoding;
-    entry.keySize = key.size();
-    if (entry.keySize > startSize)
-        entry.keyAt = keyAt;
-    else
-        m_keyBytes.truncate(keyAt);
+    const collation::EntryCollator::Start start = m_collator.start(bytes, entry.encoding);
+    entry.start = start.bytes;
+    entry.whole = start.whole;
     return entry;
 }
 
-// The beginning of an entry's key known so far; `start` holds it when it
-// is the start alone.
-QByteArrayView EntryList::knownKey(const Entry &entry, uchar (&start)[8]) const
-{
-    if (entry.keyAt >= 0)
-        return QByteArrayView(m_keyBytes.constData() + entry.keyAt, entry.keySize);
-    qToBigEndian(entry.start, start);
-    return QByteArrayView(start, entry.keySize);
-}
-
-void EntryList::limitKeyBytes(qsizetype room)
-{
-    m_keyBytesLimit = room < 0 ? -1 : m_keyBytes.size() + room;
-}
-
-// Keys that would pass their limit are refused as memory that ran out.
-void EntryList::makeRoomForKey(qsizetype size) const
-{
-    if (m_keyBytesLimit >= 0 && size > m_keyBytesLimit - m_keyBytes.size())
-        throw std::bad_alloc();
-}
-
-// Builds eight times as much of an entry's key, or all of it.
-void EntryList::extendKey(Entry &entry)
-{
-    // Under C a whole key may be a few bytes longer than asked for.
-    makeRoomForKey(8 * entry.keySize + 16);
-    const qsizetype keyAt = m_keyBytes.size();
-    const bool whole =
-            m_keys.appendEntryKeyStart(entry.bytes, 8 * entry.keySize, m_keyBytes, entry.encoding);
-    entry.keyAt = keyAt;
-    entry.keySize = m_keyBytes.size() - keyAt;
-    entry.whole = whole;
-}
-
-// Orders two entries by their keys, building more of them only while what
-// is known of both is equal and neither has ended. Entries of the same
-// bytes have the same key.
+// Orders two entries by the starts of their keys, and where those tie, by
+// the entries themselves.
 int EntryList::compare(Entry &a, Entry &b)
 {
     if (a.start != b.start)
         return a.start < b.start ? -1 : 1;
-    if (!a.whole && !b.whole && a.bytes == b.bytes)
+    if (a.whole && b.whole)
         return 0;
-    for (;;) {
-        uchar startA[8];
-        uchar startB[8];
-        const QByteArrayView keyA = knownKey(a, startA);
-        const QByteArrayView keyB = knownKey(b, startB);
-        const int order =
-                std::memcmp(keyA.data(), keyB.data(), size_t(qMin(keyA.size(), keyB.size())));
-        if (order != 0)
-            return order < 0 ? -1 : 1;
-        // A key that has ended is the beginning of the other.
-        if (a.whole && b.whole && keyA.size() == keyB.size())
-            return 0;
-        if (a.whole && keyA.size() <= keyB.size())
-            return -1;
-        if (b.whole && keyB.size() <= keyA.size())
-            return 1;
-        const qsizetype knownA = keyA.size();
-        const qsizetype knownB = keyB.size();
-        if (knownA <= knownB)
-            extendKey(a);
-        if (knownB <= knownA)
-            extendKey(b);
-    }
+    return m_collator.compareTied(a.bytes, a.encoding, b.bytes, b.encoding);
 }
 
-// Takes back the keys of entries that were not added, and the room grown
-// for them, which may be large when memory ran out.
-void EntryList::dropKeysFrom(qsizetype keyAt) noexcept
-{
-    m_keyBytes.truncate(keyAt);
-    try {
-        m_keyBytes.squeeze();
-    } catch (const std::bad_alloc &) {
-        // The spare room stays; the list is sound either way.
-    }
-}
-
-// The first `listCount` entries forget the whole keys built for them from
-// `keyAt` on, which are about to be dropped; their starts remain.
-void EntryList::forgetKeysFrom(qsizetype keyAt, size_t listCount) noexcept
-{
-    for (size_t i = 0; i < listCount; ++i) {
-        Entry &entry = m_entries[i];
-        if (entry.keyAt >= keyAt) {
-            entry.keyAt = -1;
-            entry.keySize = startSize;
-            entry.whole = false;
-        }
-    }
-    dropKeysFrom(keyAt);
-}
-
-bool EntryList::Add(const QByteArray &entry)
+bool EntryList::Add(QByteArrayView entry)
 {
     if (Room() == 0)
         return false;
-    const qsizetype keyBytesCount = m_keyBytes.size();
-    try {
-        Entry added = makeEntry(entry);
-        const size_t place = placeAfterEqual(added, m_entries.size());
-        m_entries.insert(m_entries.begin() + qsizetype(place), std::move(added));
-    } catch (...) {
-        forgetKeysFrom(keyBytesCount, m_entries.size());
-        throw;
-    }
+    Entry added = makeEntry(entry.toByteArray());
+    const size_t place = placeAfterEqual(added, m_entries.size());
+    m_entries.insert(m_entries.begin() + qsizetype(place), std::move(added));
     return true;
-}
-
-bool EntryList::Add(const QList<QByteArray> &entries)
-{
-    return Add(entries, {});
 }
 
 bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &storage)
@@ -197,11 +53,9 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
         return false;
 
     // The batch's entries go to the end of the list for now, in arrival
-    // order. Sorting them and finding their places builds whole keys where
-    // starts tie, and memory may run out until every place is known; then
+    // order, until every place is known; should memory run out meanwhile,
     // the list is put back as it was. Moving the entries costs no memory.
     const size_t listCount = m_entries.size();
-    const qsizetype keyBytesCount = m_keyBytes.size();
     const auto count = size_t(entries.size());
     std::vector<SortRecord> order;
     std::vector<size_t> places;
@@ -215,15 +69,17 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
             order[i] = {m_entries.back().start, qsizetype(i)};
         }
         Entry *batch = m_entries.data() + listCount;
-        // Equal keys are ordered by arrival, so the sort needs no stability
-        // of its own: the batch comes out as adding it one by one would
-        // leave it.
-        std::sort(order.begin(), order.end(), [&](const SortRecord &a, const SortRecord &b) {
-            if (a.start != b.start)
-                return a.start < b.start;
-            const int byKey = compare(batch[a.index], batch[b.index]);
-            return byKey != 0 ? byKey < 0 : a.index < b.index;
+        // By their starts first, which orders most entries, equal starts in
+        // arrival order.
+        std::sort(order.begin(), order.end(), [](const SortRecord &a, const SortRecord &b) {
+            return a.start != b.start ? a.start < b.start : a.index < b.index;
         });
+        for (size_t run = 0, end = 1; run < count; run = end++) {
+            while (end < count && order[end].start == order[run].start)
+                ++end;
+            if (end - run > 1)
+                sortTied(batch, order.begin() + qsizetype(run), order.begin() + qsizetype(end));
+        }
         // Each entry of the sorted batch goes after the list's entries equal
         // to it, which is where adding them one by one would put them; the
         // places grow with the batch.
@@ -236,7 +92,6 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
         sorted.resize(count);
     } catch (...) {
         m_entries.erase(m_entries.begin() + qsizetype(listCount), m_entries.end());
-        forgetKeysFrom(keyBytesCount, listCount);
         throw;
     }
 
@@ -255,12 +110,45 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
     return true;
 }
 
+// Orders batch entries whose starts tie. They are first put in the order
+// of their bytes, which brings together those that begin alike byte for
+// byte and are told apart where they part (see compareTied()); a merge sort
+// then compares entries that begin alike, and compares each with one that
+// begins otherwise about once. Equal entries keep their arrival order, so
+// the batch comes out as adding it one by one would leave it.
+void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
+                         std::vector<SortRecord>::iterator end)
+{
+    if (end - begin < 2 || std::all_of(begin, end, [&](const SortRecord &record) {
+            return batch[record.index].whole;
+        }))
+        return;
+    std::sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
+        return batch[a.index].bytes < batch[b.index].bytes;
+    });
+    std::stable_sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
+        const int byEntry = compare(batch[a.index], batch[b.index]);
+        return byEntry != 0 ? byEntry < 0 : a.index < b.index;
+    });
+}
+
 // The place after every one of the first `listCount` entries that is equal
-// to or below `entry`, searched from `from` on.
+// to or below `entry`, searched from `from` on: in steps that double, then
+// halving the last step, so that placing a sorted batch compares about as
+// many entries as merging it, and a single entry about as few as a binary
+// search.
 size_t EntryList::placeAfterEqual(Entry &entry, size_t listCount, size_t from)
 {
     size_t low = from;
     size_t high = listCount;
+    for (size_t step = 1; low + step - 1 < high; step *= 2) {
+        const size_t probe = low + step - 1;
+        if (compare(entry, m_entries[probe]) < 0) {
+            high = probe;
+            break;
+        }
+        low = probe + 1;
+    }
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
         if (compare(entry, m_entries[middle]) < 0)

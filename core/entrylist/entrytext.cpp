@@ -41,7 +41,7 @@ QString decode(QByteArrayView bytes, EntryEncoding encoding)
 
 } // namespace
 
-QString decodeEntry(const QByteArray &bytes)
+QString decodeEntry(QByteArrayView bytes)
 {
     return decode(bytes, entryEncoding(bytes));
 }

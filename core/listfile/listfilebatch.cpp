@@ -3,7 +3,6 @@
 #include "entrylist/entrylist.h"
 #include "failurereasons.h"
 #include "listfilelines.h"
-#include "memoryreach.h"
 
 #include <new>
 
@@ -39,15 +38,9 @@ QList<FileResult> ReadListFiles(const QStringList &fileNames, EntryList &list)
                                                    tooManyLinesInFilesReason(count, list.Room())));
             return failures;
         }
-        // Where entries tie, their keys are built further, as far as it takes
-        // to tell them apart: that may take what memory is left, in a buffer
-        // that grows by copying, but no more.
-        list.limitKeyBytes(memoryWithinReach() / 3);
         // Fits, as counted above.
         [[maybe_unused]] const bool added = list.Add(lines, storage);
-        list.limitKeyBytes(-1);
     } catch (const std::bad_alloc &) {
-        list.limitKeyBytes(-1);
         // The list is as it was: the lines go in all at once or not at all.
         lines = {};
         storage = {};

@@ -106,9 +106,11 @@ private:
 QByteArray startOf(const EntryList &list)
 {
     QByteArray start;
-    for (qint16 position = 0; position < list.Count() && start.size() < FileStartSize; ++position)
-        start +=
-                list.Item(position).first(qMin(list.Item(position).size(), FileStartSize)) + "\r\n";
+    for (qint16 position = 0; position < list.Count() && start.size() < FileStartSize; ++position) {
+        const QByteArrayView entry = list.Item(position);
+        start += entry.first(qMin(entry.size(), FileStartSize));
+        start += "\r\n";
+    }
     start.truncate(FileStartSize);
     return start;
 }

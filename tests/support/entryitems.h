@@ -10,6 +10,6 @@ inline QList<QByteArray> itemsOf(const core::EntryList &list)
 {
     QList<QByteArray> items;
     for (qint16 i = 0; i < list.Count(); ++i)
-        items << list.Item(i);
+        items << list.Item(i).toByteArray();
     return items;
 }

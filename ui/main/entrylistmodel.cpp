@@ -25,7 +25,7 @@ constexpr qsizetype LongEntryBytes = 64 * 1024;
 // read it by without growing past the screen.
 constexpr qsizetype ToolTipCharacters = 400;
 
-QString shownText(const QByteArray &entry)
+QString shownText(QByteArrayView entry)
 {
     return markedForDisplay(core::decodeEntryStart(entry, MaxShownCharacters));
 }
@@ -134,7 +134,7 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     if ((role != Qt::DisplayRole && role != Qt::ToolTipRole)
         || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const QByteArray &entry = m_entries->Item(qint16(index.row()));
+    const QByteArrayView entry = m_entries->Item(qint16(index.row()));
     if (role == Qt::ToolTipRole) {
         QString start = core::decodeEntryStart(entry, ToolTipCharacters + 1);
         if (start.size() > ToolTipCharacters) {

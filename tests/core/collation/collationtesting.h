@@ -3,12 +3,13 @@
 // What the collation tests share: ICU's own comparison to hold the keys
 // against, and words as a locale writes them.
 
-#include "collation/collationkey.h"
-#include "entrykey.h"
+#include "collation/entrycollator.h"
+#include "entryorder.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <QtEndian>
 
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
@@ -37,11 +38,16 @@ inline const UChar *icuText(const QString &text)
 class Icu
 {
 public:
-    explicit Icu(const QString &locale, UColAttributeValue normalization)
+    // Accents count as the locale counts them, or from the start where
+    // `fromTheEnd` is UCOL_OFF.
+    explicit Icu(const QString &locale, UColAttributeValue normalization,
+                 UCollationStrength strength = UCOL_SECONDARY,
+                 UColAttributeValue fromTheEnd = UCOL_DEFAULT)
     {
         UErrorCode status = U_ZERO_ERROR;
         m_collator = ucol_open(locale.toUtf8().constData(), &status);
-        ucol_setStrength(m_collator, UCOL_SECONDARY);
+        ucol_setStrength(m_collator, strength);
+        ucol_setAttribute(m_collator, UCOL_FRENCH_COLLATION, fromTheEnd, &status);
         ucol_setAttribute(m_collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
         ucol_setAttribute(m_collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
         ucol_setAttribute(m_collator, UCOL_NORMALIZATION_MODE, normalization, &status);
@@ -185,13 +191,8 @@ private:
     QStringList m_continuations;
 };
 
-inline QByteArray entryKey(const CollationKeyMaker &keys, QByteArrayView bytes)
+// The order of two entries that hold `a` and `b` as UTF-8.
+inline int textOrder(EntryCollator &collator, const QString &a, const QString &b)
 {
-    return wholeEntryKey(keys, bytes);
-}
-
-// The key of an entry that holds `text` as UTF-8.
-inline QByteArray textKey(const CollationKeyMaker &keys, const QString &text)
-{
-    return entryKey(keys, text.toUtf8());
+    return entryOrder(collator, a.toUtf8(), b.toUtf8());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collation/collationkey.h"
+#include "collation/entrycollator.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -23,74 +23,60 @@ public:
 
     explicit EntryList(const QLocale &locale = collation::collationLocale());
     // The same entries in the same order, under the same locale, without
-    // building their keys again: each keeps the start of its key, and more
-    // is built only where a later Add needs it. Reads `other` only, so
-    // `other` may go on being read meanwhile on another thread.
+    // reading them again. Reads `other` only, so `other` may go on being
+    // read meanwhile on another thread.
     explicit EntryList(const EntryList &other);
     EntryList &operator=(const EntryList &) = delete;
 
-    // Adds one entry in its ordered place. Returns false, adding nothing,
-    // when the list is full.
-    bool Add(const QByteArray &entry);
+    // Adds a copy of one entry in its ordered place. Returns false, adding
+    // nothing, when the list is full.
+    bool Add(QByteArrayView entry);
     // Adds all of `entries` as if one by one, in the given order, or none of
-    // them when they would not all fit. Faster than adding them one by one.
-    // When memory runs out, both leave the list as it was and throw
-    // std::bad_alloc.
-    bool Add(const QList<QByteArray> &entries);
-    // The same for entries that are views (QByteArray::fromRawData) into the
-    // blocks of `storage`, such as the lines of a file read whole: the list
-    // keeps the blocks for as long as it lives, and its copies share them,
-    // so that each entry costs no allocation and no copy of its own.
-    bool Add(const QList<QByteArray> &entries, const QList<QByteArray> &storage);
-
-    // From now on, the keys built where entries tie may take at most `room`
-    // bytes more; an Add that would need more throws std::bad_alloc and
-    // leaves the list as it was. A negative room is no limit.
-    void limitKeyBytes(qsizetype room);
+    // them when they would not all fit; faster than one by one. Each entry
+    // is a byte array of its own, or a view (QByteArray::fromRawData) into
+    // one of the blocks of `storage`, such as the lines of a file read whole:
+    // the list keeps the blocks for as long as it lives, and its copies
+    // share them, so that such an entry costs no allocation and no copy.
+    // When memory runs out, the list stays as it was and std::bad_alloc is
+    // thrown.
+    bool Add(const QList<QByteArray> &entries, const QList<QByteArray> &storage = {});
 
     qint16 Count() const { return qint16(m_entries.size()); }
     qint16 Room() const { return qint16(MaxCount - Count()); }
 
-    // The entry at a 0-based position, byte for byte as added. An entry
-    // added as a view stays one: a copy of it is good while this list or a
-    // copy of it lives.
-    const QByteArray &Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
+    // The entry at a 0-based position, byte for byte as added. The bytes
+    // stay where they are for as long as this list or a copy of it lives.
+    QByteArrayView Item(qint16 position) const { return m_entries[size_t(position)].bytes; }
 
 private:
-    // An entry keeps the first bytes of its key, which most often decide
-    // its order alone. Where they tie with another entry's, more of its key
-    // is built, eight times as much each time, until the two differ or one
-    // ends. What is known beyond the start lives in m_keyBytes, which only
-    // grows: one buffer for all keys rather than an allocation for each.
+    // An entry keeps the start of its key, which most often decides its
+    // order alone; where two starts tie, the entries themselves are
+    // compared.
     struct Entry
     {
         QByteArray bytes;
-        // The key's first bytes, big-endian, padded with zero bytes.
         quint64 start = 0;
-        // Where the known beginning of the key lives in m_keyBytes, or -1
-        // when it is the start alone; how long it is; whether it is the
-        // whole key.
-        qsizetype keyAt = -1;
-        qsizetype keySize = 0;
+        // The start is the whole key.
         bool whole = false;
-        // How the entry's bytes are read, once building its key needed it.
+        // How the entry's bytes are read, once ordering it needed it.
         std::optional<collation::EntryEncoding> encoding;
+    };
+
+    // A batch is sorted as small records rather than as entries.
+    struct SortRecord
+    {
+        quint64 start;
+        qsizetype index;
     };
 
     Entry makeEntry(const QByteArray &bytes);
     int compare(Entry &a, Entry &b);
-    QByteArrayView knownKey(const Entry &entry, uchar (&start)[8]) const;
-    void extendKey(Entry &entry);
+    void sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
+                  std::vector<SortRecord>::iterator end);
     size_t placeAfterEqual(Entry &entry, size_t listCount, size_t from = 0);
-    void dropKeysFrom(qsizetype keyAt) noexcept;
-    void forgetKeysFrom(qsizetype keyAt, size_t listCount) noexcept;
-
-    void makeRoomForKey(qsizetype size) const;
 
     QLocale m_locale;
-    collation::CollationKeyMaker m_keys;
-    QByteArray m_keyBytes;
-    qsizetype m_keyBytesLimit = -1;
+    collation::EntryCollator m_collator;
     std::vector<Entry> m_entries;
     // What the entries added as views point into; never changed, only read,
     // so copies of the list on other threads share it safely.

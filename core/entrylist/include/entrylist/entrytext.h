@@ -10,7 +10,7 @@ namespace core {
 // bytes are read as UTF-8 where they are strictly valid UTF-8, else as
 // Windows-1252 (see collation::entryEncoding()). Decoding never changes the
 // stored bytes.
-QString decodeEntry(const QByteArray &bytes);
+QString decodeEntry(QByteArrayView bytes);
 
 // The first `maxCharacters` UTF-16 units of decodeEntry(bytes), decoding no
 // more of a long entry than that.

@@ -1,4 +1,4 @@
-#include "collation/collationkey.h"
+#include "collation/entrycollator.h"
 #include "collationtesting.h"
 
 #include <QTest>
@@ -13,7 +13,7 @@ enum class Order { Before, Equal };
 
 Q_DECLARE_METATYPE(Order)
 
-class tst_CollationKey : public QObject
+class tst_EntryCollator : public QObject
 {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ private slots:
 // The four rules that hold whatever the locale: case does not count, the
 // empty text comes first, a text comes before the longer texts it begins,
 // and a space comes before every letter and digit.
-void tst_CollationKey::orderRules_data()
+void tst_EntryCollator::orderRules_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("first");
@@ -72,6 +72,15 @@ void tst_CollationKey::orderRules_data()
             {"prefix: decomposed, a mark after a mark", u"e\u0300"_s, u"e\u0300\u0301"_s,
              Order::Before},
             {"prefix: a mark that composes nothing", u"ab"_s, u"ab\u0301"_s, Order::Before},
+            {"prefix: composed, then decomposed with a soft hyphen", u"\u00E9"_s,
+             u"e\u0301\u00AD"_s, Order::Before},
+            {"prefix: a letter with no decomposition, then an accent", u"\u0142"_s,
+             u"\u0142\u0301"_s, Order::Before},
+            {"prefix: marks alone", u"\u0320"_s, u"\u0320\u0300"_s, Order::Before},
+            {"prefix: marks, an ignorable, a mark", u"e\u0301\u00AD"_s, u"e\u0301\u00AD\u0300"_s,
+             Order::Before},
+            {"prefix: yeh with hamza and diaeresis, then a circumflex", u"\u0626\u0308"_s,
+             u"\u0626\u0308\u0302"_s, Order::Before},
             {"prefix: lone Thai leading vowel", u"\u0E40"_s, u"\u0E40\u0E01"_s, Order::Before},
             {"prefix: the noncharacter U+FFFE", u"\u0434\uFFFE"_s, u"\u0434\uFFFE\u4E00"_s,
              Order::Before},
@@ -127,28 +136,26 @@ void tst_CollationKey::orderRules_data()
         row("case: MİLLÎ millî", u"MİLLÎ"_s, u"millî"_s, Order::Equal);
         row("case: decomposed I circumflex", u"MİLLI\u0302"_s, u"milli\u0302"_s, Order::Equal);
         row("case: I acute", u"Í"_s, u"í"_s, Order::Equal);
+        row("case: I before a letter that folds to a letter and a mark", u"I\u01F0"_s, u"\u0131z"_s,
+            Order::Before);
     }
 }
 
-void tst_CollationKey::orderRules()
+void tst_EntryCollator::orderRules()
 {
     QFETCH(QString, locale);
     QFETCH(QString, first);
     QFETCH(QString, second);
     QFETCH(Order, order);
 
-    const CollationKeyMaker keys(localeNamed(locale));
-    const QByteArray firstKey = textKey(keys, first);
-    const QByteArray secondKey = textKey(keys, second);
-    if (order == Order::Equal) {
-        QCOMPARE(firstKey, secondKey);
-    } else {
-        QCOMPARE_LT(firstKey, secondKey);
-    }
+    EntryCollator collator(localeNamed(locale));
+    const int expected = order == Order::Equal ? 0 : -1;
+    QCOMPARE(textOrder(collator, first, second), expected);
+    QCOMPARE(textOrder(collator, second, first), -expected);
 }
 
 // Beyond the rules the locale decides.
-void tst_CollationKey::localeOrder_data()
+void tst_EntryCollator::localeOrder_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QStringList>("ordered");
@@ -213,27 +220,50 @@ void tst_CollationKey::localeOrder_data()
                            u"\u06A9\u062A\u0627\u0628\u06CC\u064B"_s, u"کتابیا"_s};
     QTest::newRow("mt g with a dot before g, composed or not")
             << u"mt_MT"_s << QStringList{u"g\u0307"_s, u"ġ"_s, u"g"_s, u"għ"_s, u"h"_s};
+    // The circumflex joins o over the dots below, which are of one class
+    // and need nothing between them.
+    QTest::newRow("vi o horn, dots below, joining circumflex right after")
+            << u"vi_VN"_s
+            << QStringList{u"c\u01A1\u0323\u0323"_s, u"c\u01A1\u0323\u0323\u0302"_s,
+                           u"c\u01A1\u0323\u0323\u0301"_s};
     QTest::newRow("vi o horn after o circumflex")
             << u"vi_VN"_s << QStringList{u"cô"_s, u"cốc"_s, u"côi"_s, u"cồn"_s, u"cơ"_s, u"cờ"_s};
     QTest::newRow("tr_TR I circumflex after i")
             << u"tr_TR"_s << QStringList{u"MILLI"_s, u"milli"_s, u"MİLLÎ"_s, u"millîler"_s};
+    // Letters are compared from the last; œ is one letter, oe two. Long
+    // enough for the accents to lie beyond the keys' starts.
+    QTest::newRow("fr_CA last letters first, whatever comes before")
+            << u"fr_CA"_s << QStringList{u"man\u0153uvr\u00E9"_s, u"manoeuvr\u00E8"_s};
+    QTest::newRow("fr_CA accents out of their order count as written")
+            << u"fr_CA"_s << QStringList{u"a\u0301\u0323"_s, u"a\u0323\u0301"_s};
+    QTest::newRow("fr_CA a mark that continues a contraction elsewhere is an accent")
+            << u"fr_CA"_s << QStringList{u"\u1EBF"_s, u"\u00EA\u0306"_s};
+    // Both rules about the beginnings of letters written with two
+    // characters apply: subjoined ra sorts with its lowest continuation,
+    // and the vowel sign aa, which joins it into that, right after it.
+    QTest::newRow("bo_CN a joining mark after the beginning of a letter")
+            << u"bo_CN"_s << QStringList{u"\u0FB2"_s, u"\u0FB2\u0F71"_s, u"\u0F63"_s};
     QTest::newRow("C by code point")
             << u"C"_s << QStringList{u"Z1"_s, u"z2"_s, u"é"_s, u"\u4E00"_s};
+    QTest::newRow("C a mark composes the letter before it")
+            << u"C"_s << QStringList{u"abcdefgz"_s, u"abcdefge\u0301"_s};
+    QTest::newRow("C decomposed next to composed")
+            << u"C"_s << QStringList{u"z"_s, u"e\u0301"_s, u"é"_s, u"e\u0301a"_s, u"ê"_s};
 }
 
-void tst_CollationKey::localeOrder()
+void tst_EntryCollator::localeOrder()
 {
     QFETCH(QString, locale);
     QFETCH(QStringList, ordered);
 
-    const CollationKeyMaker keys(localeNamed(locale));
+    EntryCollator collator(localeNamed(locale));
     for (qsizetype i = 1; i < ordered.size(); ++i) {
-        QVERIFY2(textKey(keys, ordered[i - 1]) < textKey(keys, ordered[i]),
+        QVERIFY2(textOrder(collator, ordered[i - 1], ordered[i]) < 0,
                  qPrintable(ordered[i - 1] + u" < "_s + ordered[i]));
     }
 }
 
-void tst_CollationKey::collationLocaleFromEnvironment_data()
+void tst_EntryCollator::collationLocaleFromEnvironment_data()
 {
     QTest::addColumn<QByteArray>("lcAll");
     QTest::addColumn<QByteArray>("lcCollate");
@@ -255,7 +285,7 @@ void tst_CollationKey::collationLocaleFromEnvironment_data()
             << QByteArray() << QByteArray() << "sr_RS.UTF-8@latin"_ba << u"sr-Latn"_s;
 }
 
-void tst_CollationKey::collationLocaleFromEnvironment()
+void tst_EntryCollator::collationLocaleFromEnvironment()
 {
     QFETCH(QByteArray, lcAll);
     QFETCH(QByteArray, lcCollate);
@@ -282,5 +312,5 @@ void tst_CollationKey::collationLocaleFromEnvironment()
     QCOMPARE(name.contains(u'-') ? locale.bcp47Name() : locale.name(), name);
 }
 
-QTEST_APPLESS_MAIN(tst_CollationKey)
-#include "tst_collationkey.moc"
+QTEST_APPLESS_MAIN(tst_EntryCollator)
+#include "tst_entrycollator.moc"
