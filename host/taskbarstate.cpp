@@ -1,5 +1,6 @@
 #include "taskbarstate.h"
 
+#include <QByteArray>
 #include <QEvent>
 #include <QWidget>
 
@@ -27,9 +28,58 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
     return atom;
 }
 
-// Adds the two states to the window's _NET_WM_STATE. The window is not mapped
-// yet: the window manager reads the property as it maps the window, and Qt
-// keeps what it finds there when it adds its own states.
+xcb_get_property_reply_t *getProperty(xcb_connection_t *connection, xcb_window_t window,
+                                      xcb_atom_t property, xcb_atom_t type)
+{
+    const xcb_get_property_cookie_t cookie =
+            xcb_get_property(connection, 0, window, property, type, 0, 1024);
+    return xcb_get_property_reply(connection, cookie, nullptr);
+}
+
+// The window manager's name, as it gives it on its check window
+// (_NET_SUPPORTING_WM_CHECK); empty where it gives none.
+QByteArray windowManagerName(xcb_connection_t *connection)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, root, internAtom(connection, "_NET_SUPPORTING_WM_CHECK"),
+                            XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(reply) >= 4)
+            check = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+        std::free(reply);
+    }
+    QByteArray name;
+    if (check == XCB_WINDOW_NONE)
+        return name;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, check, internAtom(connection, "_NET_WM_NAME"),
+                            internAtom(connection, "UTF8_STRING"))) {
+        name = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                          xcb_get_property_value_length(reply));
+        std::free(reply);
+    }
+    return name;
+}
+
+// Whether the window manager's task switcher (Alt+Tab) still lists a window
+// that is off the taskbar. KWin and icewm list it; openbox and mutter (GNOME)
+// leave a window off the taskbar out of Alt+Tab and the overview too, xfwm4
+// even one that is only off the pager. A window manager not named here is
+// taken to leave it out: a window nobody can switch back to from the
+// keyboard is lost under the next window opened over it, which a taskbar
+// button never harmed.
+bool switcherListsWindowsOffTaskbar(xcb_connection_t *connection)
+{
+    const QByteArray name = windowManagerName(connection);
+    return name == "KWin" || name.startsWith("IceWM");
+}
+
+// Sets the two states in the window's _NET_WM_STATE where the window
+// manager's switcher still lists the window then, and takes them out
+// elsewhere. The window is not mapped yet: the window manager reads the
+// property as it maps the window, and Qt keeps what it finds there when it
+// adds its own states.
 void setSkipStates(QWidget *window)
 {
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -38,24 +88,28 @@ void setSkipStates(QWidget *window)
         return;
     const auto id = xcb_window_t(window->winId());
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t skipStates[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                     internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
     if (state == XCB_ATOM_NONE)
         return;
+    const bool wanted = switcherListsWindowsOffTaskbar(connection);
 
     std::vector<xcb_atom_t> states;
-    const xcb_get_property_cookie_t cookie =
-            xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024);
-    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+    if (xcb_get_property_reply_t *reply = getProperty(connection, id, state, XCB_ATOM_ATOM)) {
         if (reply->type == XCB_ATOM_ATOM && reply->format == 32) {
             const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
             states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
         }
         std::free(reply);
     }
-    for (const xcb_atom_t atom : wanted) {
-        if (atom != XCB_ATOM_NONE && std::find(states.begin(), states.end(), atom) == states.end())
+    for (const xcb_atom_t atom : skipStates) {
+        const auto found = std::find(states.begin(), states.end(), atom);
+        if (atom == XCB_ATOM_NONE || (found != states.end()) == wanted)
+            continue;
+        if (wanted)
             states.push_back(atom);
+        else
+            states.erase(found);
     }
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
                         uint32_t(states.size()), states.data());
