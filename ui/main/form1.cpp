@@ -259,8 +259,16 @@ void Form1::showProgressWindow()
                 form2->setSavePath(chosen);
         });
         // Forgotten as it unloads, so that the next Open loads a fresh one;
-        // its end is the end of the Open sequence.
-        connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
+        // its end is the end of the Open sequence. Closed while the files
+        // are still read, it gives that Open up, with the list as it was.
+        connect(m_form2, &Form2::unloading, this, [this] {
+            m_form2 = nullptr;
+            if (m_list->isAddingFiles()) {
+                m_list->abandonFiles();
+                m_refusedFiles.clear();
+                m_opening = false;
+            }
+        });
         connect(m_form2, &Form2::unloading, this, &Form1::openWaitingFiles, Qt::QueuedConnection);
     }
     // It plays once the files are in the list.

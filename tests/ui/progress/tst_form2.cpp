@@ -69,7 +69,7 @@ void tst_Form2::windowOnLoad()
     QVERIFY(form2.windowFlags().testFlag(Qt::FramelessWindowHint));
     // Other windows raised meanwhile must not hide it.
     QVERIFY(form2.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    QCOMPARE(form2.windowType(), Qt::Tool);
+    QCOMPARE(form2.windowType(), Qt::Window);
     QCOMPARE(form2.size(), QSize(298, 58));
     QCOMPARE(form2.minimumSize(), form2.maximumSize());
     const QPoint screenCentre = form2.screen()->availableGeometry().center();
