@@ -144,6 +144,23 @@ xcb_timestamp_t serverTimeNow()
     return time;
 }
 
+bool noWindowActiveOnX11()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t *reply = getProperty(
+                connection, root, internAtom(connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(reply) >= 4)
+            active = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+        std::free(reply);
+    }
+    return active == XCB_WINDOW_NONE;
+}
+
 bool requestFocusOnX11(QWidget *window)
 {
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -169,6 +186,10 @@ bool requestFocusOnX11(QWidget *window)
 }
 #else
 void setSkipStates(QWidget *) { }
+bool noWindowActiveOnX11()
+{
+    return false;
+}
 bool requestFocusOnX11(QWidget *)
 {
     return false;
@@ -196,6 +217,11 @@ protected:
 void keepOffTaskbar(QWidget *window)
 {
     window->installEventFilter(new TaskbarStateKeeper(window));
+}
+
+bool noWindowActive()
+{
+    return noWindowActiveOnX11();
 }
 
 void requestFocusNow(QWidget *window)

@@ -20,3 +20,7 @@ void keepOffTaskbar(QWidget *window);
 // after a dialog drawn by another toolkit (the desktop's file dialog) is
 // older than the person's last key, and openbox then turns it down.
 void requestFocusNow(QWidget *window);
+
+// Whether the window manager says that no window at all is active, the
+// keyboard left on the desktop (X11); false where that is not known.
+bool noWindowActive();
