@@ -147,8 +147,7 @@ void tst_Form1Save::save()
     QFETCH(QString, written);
     QFETCH(QString, askedAbout);
 
-    open(writeFile(u"first.txt"_s, "pear\r\napple  \r\n"));
-    open(writeFile(u"second.txt"_s, "fig"));
+    open(writeFile(u"list.txt"_s, "pear\r\napple  \r\nfig"));
     const QByteArray old = "old contents, longer than the new\r\n";
     for (const QString &name : existing)
         writeFile(name, old);
