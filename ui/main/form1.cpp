@@ -188,8 +188,7 @@ void Form1::mnuOpen_Click()
     // window stays as it was.
     if (fileName.isEmpty())
         return;
-    // Chosen while files are still being read (the progress window was
-    // closed early), the file waits for them.
+    // Chosen while an Open is still under way, the file waits for it.
     if (m_opening)
         return openFiles({fileName});
     openBatch({fileName}, {});
