@@ -2,6 +2,7 @@
 
 #include "commondialog.h"
 #include "namefilters.h"
+#include "taskbarstate.h"
 #include "windowkeeper.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -273,6 +275,18 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     if (!settings.FileName.isEmpty())
         dialog->selectFile(settings.FileName);
 
+    // The desktop's dialog is drawn by its own toolkit, and Qt knows none of
+    // its windows. Where the window manager gives the keyboard to the main
+    // window meanwhile (xfwm4 does, as GTK's own question whether to replace
+    // a file closes), the blocked window does nothing with it, and Qt says
+    // nothing of it: it is looked for, and given back to the dialog.
+    auto *keyboardKeeper = new QTimer(dialog);
+    keyboardKeeper->setInterval(250);
+    QObject::connect(keyboardKeeper, &QTimer::timeout, dialog, [dialog] {
+        if (dialog->testAttribute(Qt::WA_DontShowOnScreen))
+            focusOtherToolkitWindow();
+    });
+    keyboardKeeper->start();
     const bool accepted = dialog->exec() == QDialog::Accepted;
     takeFocusBack(parent);
     if (!dialog)

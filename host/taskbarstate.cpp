@@ -6,7 +6,9 @@
 
 #ifdef LEXIVORN_HAVE_XCB
 #include <QGuiApplication>
+#include <QWindow>
 
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -144,12 +146,9 @@ xcb_timestamp_t serverTimeNow()
     return time;
 }
 
-bool noWindowActiveOnX11()
+// The window the window manager calls active, or none.
+xcb_window_t activeWindow(xcb_connection_t *connection)
 {
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     xcb_window_t active = XCB_WINDOW_NONE;
     if (xcb_get_property_reply_t *reply = getProperty(
@@ -158,22 +157,25 @@ bool noWindowActiveOnX11()
             active = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
         std::free(reply);
     }
-    return active == XCB_WINDOW_NONE;
+    return active;
 }
 
-bool requestFocusOnX11(QWidget *window)
+bool noWindowActiveOnX11()
 {
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
+    return connection && activeWindow(connection) == XCB_WINDOW_NONE;
+}
+
+bool sendActivation(xcb_connection_t *connection, xcb_window_t window)
+{
     const xcb_atom_t active = internAtom(connection, "_NET_ACTIVE_WINDOW");
     if (active == XCB_ATOM_NONE)
         return false;
     xcb_client_message_event_t message = {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = xcb_window_t(window->winId());
+    message.window = window;
     message.type = active;
     message.data.data32[0] = 1; // from an application
     message.data.data32[1] = serverTimeNow();
@@ -184,6 +186,70 @@ bool requestFocusOnX11(QWidget *window)
     xcb_flush(connection);
     return true;
 }
+
+bool requestFocusOnX11(QWidget *window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    return connection && sendActivation(connection, xcb_window_t(window->winId()));
+}
+
+// The topmost window the window manager manages that this process shows but
+// Qt did not make: a dialog that another toolkit draws inside the program,
+// as GTK draws the desktop's file dialog.
+xcb_window_t topmostOtherToolkitWindow(xcb_connection_t *connection)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::vector<xcb_window_t> clients;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, root, internAtom(connection, "_NET_CLIENT_LIST_STACKING"),
+                            XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && reply->format == 32) {
+            const auto *windows = static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+            clients.assign(windows, windows + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    std::vector<xcb_window_t> qtWindows;
+    const QWindowList windows = QGuiApplication::allWindows();
+    for (const QWindow *window : windows) {
+        if (window->handle())
+            qtWindows.push_back(xcb_window_t(window->winId()));
+    }
+    const xcb_atom_t pidAtom = internAtom(connection, "_NET_WM_PID");
+    const auto ownPid = uint32_t(::getpid());
+    for (auto client = clients.crbegin(); client != clients.crend(); ++client) {
+        if (std::find(qtWindows.begin(), qtWindows.end(), *client) != qtWindows.end())
+            continue;
+        uint32_t pid = 0;
+        if (xcb_get_property_reply_t *reply =
+                    getProperty(connection, *client, pidAtom, XCB_ATOM_CARDINAL)) {
+            if (reply->type == XCB_ATOM_CARDINAL && xcb_get_property_value_length(reply) >= 4)
+                pid = *static_cast<const uint32_t *>(xcb_get_property_value(reply));
+            std::free(reply);
+        }
+        if (pid == ownPid)
+            return *client;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+bool focusOtherToolkitWindowOnX11()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_window_t active = activeWindow(connection);
+    const QWindowList windows = QGuiApplication::allWindows();
+    const bool qtsActive = std::any_of(windows.begin(), windows.end(), [active](QWindow *window) {
+        return window->handle() && xcb_window_t(window->winId()) == active;
+    });
+    if (!qtsActive)
+        return false;
+    const xcb_window_t window = topmostOtherToolkitWindow(connection);
+    return window != XCB_WINDOW_NONE && sendActivation(connection, window);
+}
 #else
 void setSkipStates(QWidget *) { }
 bool noWindowActiveOnX11()
@@ -191,6 +257,10 @@ bool noWindowActiveOnX11()
     return false;
 }
 bool requestFocusOnX11(QWidget *)
+{
+    return false;
+}
+bool focusOtherToolkitWindowOnX11()
 {
     return false;
 }
@@ -217,6 +287,11 @@ protected:
 void keepOffTaskbar(QWidget *window)
 {
     window->installEventFilter(new TaskbarStateKeeper(window));
+}
+
+bool focusOtherToolkitWindow()
+{
+    return focusOtherToolkitWindowOnX11();
 }
 
 bool noWindowActive()

@@ -24,3 +24,9 @@ void requestFocusNow(QWidget *window);
 // Whether the window manager says that no window at all is active, the
 // keyboard left on the desktop (X11); false where that is not known.
 bool noWindowActive();
+
+// Where the window manager has made one of Qt's windows active, gives the
+// keyboard to the topmost window of this program that another toolkit draws
+// (GTK's file dialog, shown for Qt's), where the platform is X11; returns
+// whether it asked.
+bool focusOtherToolkitWindow();
