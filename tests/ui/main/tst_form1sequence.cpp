@@ -121,9 +121,14 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
         progress->Timer1_Timer();
         QCOMPARE(progress->ProgressValue(), 0);
         QCOMPARE(m_form->StatusBar1().panelText(2), QString());
+        // A read that lasts shows that work goes on; once it ends, the
+        // sequence plays from its start all the same.
+        QTRY_VERIFY(progress->isBusy());
     }
     QVERIFY(hold.release());
     waitUntilRead();
+    QVERIFY(!progress->isBusy());
+    QCOMPARE(progress->findChild<QLabel *>(u"Label1"_s)->text(), u"Sorting text..."_s);
     qApp->removeEventFilter(&counter);
     QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
     QCOMPARE(m_host->messages().size(), 0);
