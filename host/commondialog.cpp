@@ -37,6 +37,14 @@ void CommonDialog::ShowSave()
         m_chosenName = returned;
         if (returned.isEmpty())
             return;
+        // A name that is taken was asked about by the dialog, and the person
+        // chose to replace it: that file is written. Adding the extension
+        // would write another file than the one asked about, and ask again.
+        const QFileInfo returnedFile(returned);
+        if (returnedFile.exists() && !returnedFile.isDir()) {
+            m_settings.FileName = returned;
+            return;
+        }
         m_chosenName = withDefaultExtension(returned, m_settings.DefaultExt);
         // The dialog asked about the name it returned, if about any: the
         // name with the extension added here is asked about here.

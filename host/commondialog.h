@@ -15,9 +15,11 @@ public:
     const FileDialogSettings &Settings() const { return m_settings; }
 
     void ShowOpen();
-    // A name chosen without an extension gets the default one, and if that
-    // name is taken the user is asked, in the words of Qt's own dialog,
-    // whether to replace it; on No the dialog shows again.
+    // A name chosen without an extension gets the default one, unless the
+    // name is taken as it is (the dialog asked about it, and that file is
+    // written); if the name with the extension is taken, the user is asked,
+    // in the words of Qt's own dialog, whether to replace it; on No the
+    // dialog shows again. One question, about the file written.
     void ShowSave();
 
     // The full path chosen in the last showing; empty if it was cancelled.

@@ -2,6 +2,7 @@
 
 #include "commondialog.h"
 #include "namefilters.h"
+#include "taskbarstate.h"
 #include "windowkeeper.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -22,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -120,21 +124,28 @@ private:
         setFixedSize(width() + scrollBarWidth, room);
     }
 };
-// Where Qt draws the title bar itself (Wayland without the compositor's
-// decorations, as under weston), it centres the title across the whole
-// width in a font of 14 pixels and cuts it off where its three buttons
-// begin: a box as narrow as its text showed "Finished" as "Finishec". The
-// box is made wide enough for its title between the buttons on either side.
+// A box as narrow as its text leaves its title no room: the window manager
+// draws the title between its buttons, in a font of its own. KWin's
+// fallback decoration, with two buttons at the left and three at the right,
+// showed "Finished" as "F…d" and "Error" not at all; Qt's own title bar on
+// Wayland (weston), centred between three buttons on either side,
+// "Finishec". The box is made wide enough for its title in a bold font two
+// points larger than the program's, and at least 14 pixels, between four
+// buttons of 24 pixels on either side.
 void makeRoomForTitle(QMessageBox *box)
 {
     auto *grid = qobject_cast<QGridLayout *>(box->layout());
-    if (!grid || !QGuiApplication::platformName().startsWith(u"wayland"))
+    if (!grid)
         return;
     QFont font = QGuiApplication::font();
-    font.setPixelSize(14);
-    // Three buttons of 18 pixels, 5 pixels apart and from the title, 8 from
-    // the edge, and a border of 3.
-    constexpr int buttons = 3 * 18 + 3 * 5 + 8 + 3;
+    font.setBold(true);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() + 2);
+    else
+        font.setPixelSize(font.pixelSize() + 3);
+    if (QFontInfo(font).pixelSize() < 14)
+        font.setPixelSize(14);
+    constexpr int buttons = 4 * 24;
     const int wanted = QFontMetrics(font).horizontalAdvance(box->windowTitle()) + 2 * buttons;
     grid->addItem(new QSpacerItem(wanted, 0), grid->rowCount(), 0, 1, grid->columnCount());
 }
@@ -264,6 +275,18 @@ QString showFileDialog(const FileDialogSettings &settings, QFileDialog::AcceptMo
     if (!settings.FileName.isEmpty())
         dialog->selectFile(settings.FileName);
 
+    // The desktop's dialog is drawn by its own toolkit, and Qt knows none of
+    // its windows. Where the window manager gives the keyboard to the main
+    // window meanwhile (xfwm4 does, as GTK's own question whether to replace
+    // a file closes), the blocked window does nothing with it, and Qt says
+    // nothing of it: it is looked for, and given back to the dialog.
+    auto *keyboardKeeper = new QTimer(dialog);
+    keyboardKeeper->setInterval(250);
+    QObject::connect(keyboardKeeper, &QTimer::timeout, dialog, [dialog] {
+        if (dialog->testAttribute(Qt::WA_DontShowOnScreen))
+            focusOtherToolkitWindow();
+    });
+    keyboardKeeper->start();
     const bool accepted = dialog->exec() == QDialog::Accepted;
     takeFocusBack(parent);
     if (!dialog)

@@ -1,11 +1,14 @@
 #include "taskbarstate.h"
 
+#include <QByteArray>
 #include <QEvent>
 #include <QWidget>
 
 #ifdef LEXIVORN_HAVE_XCB
 #include <QGuiApplication>
+#include <QWindow>
 
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -27,9 +30,58 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
     return atom;
 }
 
-// Adds the two states to the window's _NET_WM_STATE. The window is not mapped
-// yet: the window manager reads the property as it maps the window, and Qt
-// keeps what it finds there when it adds its own states.
+xcb_get_property_reply_t *getProperty(xcb_connection_t *connection, xcb_window_t window,
+                                      xcb_atom_t property, xcb_atom_t type)
+{
+    const xcb_get_property_cookie_t cookie =
+            xcb_get_property(connection, 0, window, property, type, 0, 1024);
+    return xcb_get_property_reply(connection, cookie, nullptr);
+}
+
+// The window manager's name, as it gives it on its check window
+// (_NET_SUPPORTING_WM_CHECK); empty where it gives none.
+QByteArray windowManagerName(xcb_connection_t *connection)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, root, internAtom(connection, "_NET_SUPPORTING_WM_CHECK"),
+                            XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(reply) >= 4)
+            check = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+        std::free(reply);
+    }
+    QByteArray name;
+    if (check == XCB_WINDOW_NONE)
+        return name;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, check, internAtom(connection, "_NET_WM_NAME"),
+                            internAtom(connection, "UTF8_STRING"))) {
+        name = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                          xcb_get_property_value_length(reply));
+        std::free(reply);
+    }
+    return name;
+}
+
+// Whether the window manager's task switcher (Alt+Tab) still lists a window
+// that is off the taskbar. KWin and icewm list it; openbox and mutter (GNOME)
+// leave a window off the taskbar out of Alt+Tab and the overview too, xfwm4
+// even one that is only off the pager. A window manager not named here is
+// taken to leave it out: a window nobody can switch back to from the
+// keyboard is lost under the next window opened over it, which a taskbar
+// button never harmed.
+bool switcherListsWindowsOffTaskbar(xcb_connection_t *connection)
+{
+    const QByteArray name = windowManagerName(connection);
+    return name == "KWin" || name.startsWith("IceWM");
+}
+
+// Sets the two states in the window's _NET_WM_STATE where the window
+// manager's switcher still lists the window then, and takes them out
+// elsewhere. The window is not mapped yet: the window manager reads the
+// property as it maps the window, and Qt keeps what it finds there when it
+// adds its own states.
 void setSkipStates(QWidget *window)
 {
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -38,24 +90,28 @@ void setSkipStates(QWidget *window)
         return;
     const auto id = xcb_window_t(window->winId());
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t skipStates[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                     internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
     if (state == XCB_ATOM_NONE)
         return;
+    const bool wanted = switcherListsWindowsOffTaskbar(connection);
 
     std::vector<xcb_atom_t> states;
-    const xcb_get_property_cookie_t cookie =
-            xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024);
-    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+    if (xcb_get_property_reply_t *reply = getProperty(connection, id, state, XCB_ATOM_ATOM)) {
         if (reply->type == XCB_ATOM_ATOM && reply->format == 32) {
             const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
             states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
         }
         std::free(reply);
     }
-    for (const xcb_atom_t atom : wanted) {
-        if (atom != XCB_ATOM_NONE && std::find(states.begin(), states.end(), atom) == states.end())
+    for (const xcb_atom_t atom : skipStates) {
+        const auto found = std::find(states.begin(), states.end(), atom);
+        if (atom == XCB_ATOM_NONE || (found != states.end()) == wanted)
+            continue;
+        if (wanted)
             states.push_back(atom);
+        else
+            states.erase(found);
     }
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
                         uint32_t(states.size()), states.data());
@@ -90,19 +146,36 @@ xcb_timestamp_t serverTimeNow()
     return time;
 }
 
-bool requestFocusOnX11(QWidget *window)
+// The window the window manager calls active, or none.
+xcb_window_t activeWindow(xcb_connection_t *connection)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t *reply = getProperty(
+                connection, root, internAtom(connection, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(reply) >= 4)
+            active = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+        std::free(reply);
+    }
+    return active;
+}
+
+bool noWindowActiveOnX11()
 {
     const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
+    return connection && activeWindow(connection) == XCB_WINDOW_NONE;
+}
+
+bool sendActivation(xcb_connection_t *connection, xcb_window_t window)
+{
     const xcb_atom_t active = internAtom(connection, "_NET_ACTIVE_WINDOW");
     if (active == XCB_ATOM_NONE)
         return false;
     xcb_client_message_event_t message = {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = xcb_window_t(window->winId());
+    message.window = window;
     message.type = active;
     message.data.data32[0] = 1; // from an application
     message.data.data32[1] = serverTimeNow();
@@ -113,9 +186,81 @@ bool requestFocusOnX11(QWidget *window)
     xcb_flush(connection);
     return true;
 }
+
+bool requestFocusOnX11(QWidget *window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    return connection && sendActivation(connection, xcb_window_t(window->winId()));
+}
+
+// The topmost window the window manager manages that this process shows but
+// Qt did not make: a dialog that another toolkit draws inside the program,
+// as GTK draws the desktop's file dialog.
+xcb_window_t topmostOtherToolkitWindow(xcb_connection_t *connection)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::vector<xcb_window_t> clients;
+    if (xcb_get_property_reply_t *reply =
+                getProperty(connection, root, internAtom(connection, "_NET_CLIENT_LIST_STACKING"),
+                            XCB_ATOM_WINDOW)) {
+        if (reply->type == XCB_ATOM_WINDOW && reply->format == 32) {
+            const auto *windows = static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+            clients.assign(windows, windows + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    std::vector<xcb_window_t> qtWindows;
+    const QWindowList windows = QGuiApplication::allWindows();
+    for (const QWindow *window : windows) {
+        if (window->handle())
+            qtWindows.push_back(xcb_window_t(window->winId()));
+    }
+    const xcb_atom_t pidAtom = internAtom(connection, "_NET_WM_PID");
+    const auto ownPid = uint32_t(::getpid());
+    for (auto client = clients.crbegin(); client != clients.crend(); ++client) {
+        if (std::find(qtWindows.begin(), qtWindows.end(), *client) != qtWindows.end())
+            continue;
+        uint32_t pid = 0;
+        if (xcb_get_property_reply_t *reply =
+                    getProperty(connection, *client, pidAtom, XCB_ATOM_CARDINAL)) {
+            if (reply->type == XCB_ATOM_CARDINAL && xcb_get_property_value_length(reply) >= 4)
+                pid = *static_cast<const uint32_t *>(xcb_get_property_value(reply));
+            std::free(reply);
+        }
+        if (pid == ownPid)
+            return *client;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+bool focusOtherToolkitWindowOnX11()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_window_t active = activeWindow(connection);
+    const QWindowList windows = QGuiApplication::allWindows();
+    const bool qtsActive = std::any_of(windows.begin(), windows.end(), [active](QWindow *window) {
+        return window->handle() && xcb_window_t(window->winId()) == active;
+    });
+    if (!qtsActive)
+        return false;
+    const xcb_window_t window = topmostOtherToolkitWindow(connection);
+    return window != XCB_WINDOW_NONE && sendActivation(connection, window);
+}
 #else
 void setSkipStates(QWidget *) { }
+bool noWindowActiveOnX11()
+{
+    return false;
+}
 bool requestFocusOnX11(QWidget *)
+{
+    return false;
+}
+bool focusOtherToolkitWindowOnX11()
 {
     return false;
 }
@@ -142,6 +287,16 @@ protected:
 void keepOffTaskbar(QWidget *window)
 {
     window->installEventFilter(new TaskbarStateKeeper(window));
+}
+
+bool focusOtherToolkitWindow()
+{
+    return focusOtherToolkitWindowOnX11();
+}
+
+bool noWindowActive()
+{
+    return noWindowActiveOnX11();
 }
 
 void requestFocusNow(QWidget *window)

@@ -2,6 +2,7 @@
 
 #include "taskbarstate.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
@@ -242,6 +243,29 @@ void takeFocusWhenShown(QWidget *window)
     window->installEventFilter(new FocusTaker(window));
 }
 
+namespace {
+
+// Asks for the focus, and again a little later while no window at all has
+// it: the desktop's own dialog leaves the screen in its own time, and a
+// window manager that turns to the desktop as it goes (openbox, now and
+// then, after GTK's dialog has entered a folder) would otherwise leave the
+// keyboard there. Once any window is active, the person's choice stands.
+void requestFocusWhileNoneActive(const QPointer<QWidget> &window, int tries)
+{
+    if (!window || !window->isVisible())
+        return;
+    requestFocusNow(window);
+    if (tries <= 1)
+        return;
+    QTimer::singleShot(250, window, [window, tries] {
+        if (window && !window->isActiveWindow() && !QApplication::activeModalWidget()
+            && noWindowActive())
+            requestFocusWhileNoneActive(window, tries - 1);
+    });
+}
+
+} // namespace
+
 void takeFocusBack(QWidget *window)
 {
     if (!window)
@@ -250,8 +274,7 @@ void takeFocusBack(QWidget *window)
     // is taken off the screen by its toolkit then, and a request that came
     // before would find it still there, and give it the focus.
     QTimer::singleShot(0, window, [window = QPointer<QWidget>(window)] {
-        if (window && window->isVisible())
-            requestFocusNow(window);
+        requestFocusWhileNoneActive(window, 8);
     });
 }
 

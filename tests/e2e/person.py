@@ -179,6 +179,9 @@ def open_file(s, menu, path, shot_progress=None):
     progress = wait_until(lambda: progress_windows(s), "the progress window")[0]
     if s.is_visible(s.main_window):
         raise E2EFailure("the main window stays shown while the progress window plays")
+    # The keyboard goes with it: a screen reader announces it, and Escape
+    # reaches it.
+    s.expect_focus(progress, "while the progress window plays")
     if shot_progress:
         time.sleep(1.5)  # let the bar move so the picture shows it mid-run
         s.screenshot(shot_progress)
@@ -237,6 +240,37 @@ def open_refused(s, menu, path):
     expect_error(s, f"opening {os.path.basename(path)}")
     wait_until(lambda: s.is_visible(s.main_window), "the main window after the error")
     wait_until(lambda: not progress_windows(s), "no progress window after the error")
+
+
+def give_up_held_read(s, menu, path):
+    """Open of a file whose read is held up, as on a slow disk: the progress
+    window has the keyboard, and Escape gives the read up. The main window
+    is back with the keyboard, and no prompt follows."""
+    menu.click("Open")
+    choose_file(s, xs.OPEN_TITLE, path)
+    progress = wait_until(lambda: progress_windows(s), "the progress window")[0]
+    s.expect_focus(progress, "while a held read keeps the progress window up")
+    time.sleep(2)  # a person sees "Please wait..." and the bar moving
+    s.screenshot("progress-window-held-read")
+    s.key(progress, "Escape")
+    s.wait_gone(progress, what="the progress window to close on Escape")
+    expect_focus_back(s, "Escape during a held read")
+    s.holds(lambda: s.visible_windows() == [s.main_window],
+            "a prompt or a box followed Escape during a held read")
+    log("Escape gave up a held read; the main window is back with the keyboard")
+
+
+def switch_back_with_alt_tab(s, window, what):
+    """Another program's window opens over the window and takes the
+    keyboard, as a program the person starts does; Alt+Tab, pressed into
+    that window, brings the keyboard back."""
+    other = s.start_other_program()
+    wait_until(lambda: s.focused_window() == other[1],
+               "the other program's window to take the keyboard")
+    s.x("xdotool", "key", "--clearmodifiers", "alt+Tab")
+    s.expect_focus(window, f"after Alt+Tab from another program's window over {what}")
+    s.stop_other_program(other)
+    log(f"Alt+Tab from another program's window brought {what} back")
 
 
 # ---- list files ---------------------------------------------------------

@@ -1,6 +1,8 @@
 """A person's whole session through the real dialogs: two Opens merged, a
 menu Save to a name without ".txt", an Open answered Yes with a save, a
-cancelled Open, About and Exit. Then a file named on the command line,
+cancelled Open, a read held up and given up with Escape, the main window
+covered by another program's and brought back with Alt+Tab, About, and Exit
+while the given-up read still waits. Then a file named on the command line,
 opened and saved from the prompt; 40 files named at once, one Open; and
 names after "--" with missing ones among them. Saves the pictures a person would look
 at."""
@@ -25,9 +27,22 @@ def run(s):
     fruit = write(os.path.join(files, "fruit.txt"), b"pear\r\nApple\r\nbanana\r\n")
     more = write(os.path.join(files, "more.txt"), b"cherry\r\napricot")
     last = write(os.path.join(files, "last.txt"), b"Zucchini\r\n")
+    # Reads of slow.txt wait while the marker is there, as on a slow disk,
+    # two minutes at most.
+    slow = write(os.path.join(files, "slow.txt"), b"never\r\nlisted\r\n")
+    marker = write(os.path.join(s.tmp, "hold slow.txt"), b"")
+    held = {"LD_PRELOAD": os.environ["LEXIVORN_HELDREAD"], "LEXIVORN_HOLD_FILE": slow,
+            "LEXIVORN_HOLD_WHILE": marker, "LEXIVORN_HOLD_LIMIT": "120000"}
 
-    s.start_program()
+    s.start_program(env=held)
     menu = person.Menu(s)
+    # No taskbar button where the window manager's Alt+Tab lists a window
+    # without one; elsewhere the window keeps its button and its place there.
+    off_taskbar = "_NET_WM_STATE_SKIP_TASKBAR" in s.x("xprop", "-id", str(s.main_window),
+                                                      "_NET_WM_STATE")
+    if off_taskbar != (s.wm in ("icewm", "kwin")):
+        raise E2EFailure(f"under {s.wm} the main window is "
+                         f"{'off' if off_taskbar else 'on'} the taskbar")
 
     # Nothing to save yet: a message and no dialog. The keyboard reaches
     # the menu at once, by F10 as by Alt.
@@ -79,17 +94,22 @@ def run(s):
     menu.click("Save")
     person.cancel_dialog(s, xs.SAVE_TITLE)
     s.holds(only_main, "another window is shown after a cancelled Save")
+    # A read that keeps the person waiting is given up with Escape; it goes
+    # on, held, until the program ends.
+    person.give_up_held_read(s, menu, slow)
+    person.switch_back_with_alt_tab(s, s.main_window, "the main window")
     person.menu_save(s, menu, answered, overwrite=True)
     with open(answered, "rb") as f:
         if f.read() != expected + b"Zucchini\r\n":
-            raise E2EFailure("the list changed after a cancelled Open")
+            raise E2EFailure("the list changed after a cancelled Open or a given-up read")
     if sorted(os.listdir(files)) != before:
         raise E2EFailure("a cancelled Open or the overwrite left new files behind")
-    log("a cancelled Open and a cancelled Save changed nothing")
+    log("a cancelled Open, a cancelled Save and a given-up read changed nothing")
 
     menu.click("About")
     person.answer_message(s, "About Lexivorn v1.0", shot="about-box")
 
+    # Exit ends the program at once, though the given-up read still waits.
     menu.press("Exit")
     status = s.wait_exit()
     if status != 0:

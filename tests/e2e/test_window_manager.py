@@ -3,10 +3,12 @@ screen: the main window is centred with its frame on the screen; it refuses
 every request to close it; nothing minimized stays minimized; every box and
 dialog belongs to the main window; the menu bar shows where the keyboard is
 and gives the focus back to the list; Exit ends the program at once, with
-status 0."""
+status 0. Before all that, started with no display, it says so in one line
+and ends with status 1."""
 
 import glob
 import os
+import subprocess
 import sys
 
 import person
@@ -36,7 +38,29 @@ def list_picture(s):
     return px[3 * width * 30:3 * width * min(height, 90)]
 
 
+def without_display(s):
+    """From a text console or over SSH without X forwarding: one line on
+    standard error, status 1, and no core dump. A display whose server is
+    gone ends the same way, after what Qt says of it."""
+    plain = {k: v for k, v in s.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    for what, env, line in (
+            ("with no display", plain,
+             "lexivorn: a graphical session is needed: neither DISPLAY nor WAYLAND_DISPLAY "
+             "is set"),
+            ("with a display that is gone", {**plain, "DISPLAY": ":65000"},
+             "lexivorn: could not open the display; a graphical session is needed")):
+        done = subprocess.run([s.program], env=env, cwd=s.env["HOME"], capture_output=True,
+                              stdin=subprocess.DEVNULL, timeout=xs.DEFAULT_TIMEOUT)
+        said = done.stderr.decode(errors="replace").splitlines()
+        if done.returncode != 1 or not said or said[-1] != line or done.stdout:
+            raise E2EFailure(f"started {what}: status {done.returncode}, said {said!r}")
+        if what == "with no display" and len(said) != 1:
+            raise E2EFailure(f"started {what}, it said more than one line: {said!r}")
+        log(f"started {what}: {said[-1]!r}, status 1")
+
+
 def run(s):
+    without_display(s)
     path = os.path.join(s.tmp, "list.txt")
     with open(path, "wb") as f:
         f.write(b"pear\r\napple\r\n")

@@ -223,6 +223,22 @@ class Session(Windows):
         self.expect_focus(self.main_window, "at start")
         return self.main_window
 
+    def start_other_program(self):
+        """Another program's window, centred over the program's: xmessage,
+        which x11-utils brings."""
+        proc = self._spawn("xmessage", ["xmessage", "-center", "Another program's window"],
+                           env=self.env, cwd=self.env["HOME"])
+
+        def shown():
+            # xmessage names no process on its window; its class tells it.
+            out = self.x("xdotool", "search", "--onlyvisible", "--class", "Xmessage",
+                         check=False).split()
+            return int(out[0]) if out else None
+        return proc, wait_until(shown, "another program's window")
+
+    def stop_other_program(self, other):
+        self._stop("xmessage", other[0])
+
     def program_running(self):
         return self.app is not None and self.app.poll() is None
 
@@ -237,7 +253,7 @@ class Session(Windows):
             raise E2EFailure(f"the program ended unexpectedly with status {self.app.returncode}")
 
 
-REQUIRED_TOOLS = ["Xvfb", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "import"]
+REQUIRED_TOOLS = ["Xvfb", "xdotool", "wmctrl", "xdpyinfo", "xwininfo", "xmessage", "import"]
 SKIP = 77
 
 

@@ -128,7 +128,7 @@ void tst_QtHostMessages::messageText_data()
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("CR LF breaks the line")
-            << QStringLiteral("Sorting done.\r\nSave it?") << QStringLiteral("Done")
+            << QStringLiteral("Sorting done.\r\nSave it?") << QStringLiteral("Finished")
             << QStringLiteral("Sorting done.\nSave it?");
     QTest::newRow("blank lines and trailing breaks kept")
             << QStringLiteral("One\r\n\r\nReport bugs to:  x@y\r\n\r\n")
@@ -162,6 +162,12 @@ void tst_QtHostMessages::messageText()
         seenTitle = modal->windowTitle();
         seenText = label->text();
         seenFormat = label->textFormat();
+        // The title fits between the buttons of any window manager's title
+        // bar: up to four of 24 pixels a side, in a font of 14 pixels or more.
+        QFont titleFont = QGuiApplication::font();
+        titleFont.setBold(true);
+        titleFont.setPixelSize(14);
+        QVERIFY(modal->width() >= QFontMetrics(titleFont).horizontalAdvance(title) + 2 * 4 * 24);
         // However long the text, the box and its button stay on the screen.
         const QRect screen = modal->screen()->availableGeometry();
         QVERIFY(modal->height() <= screen.height());

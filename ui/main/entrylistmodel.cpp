@@ -41,7 +41,7 @@ struct EntryListModel::FilesRead
     QStringList fileNames;
     // The shown list, or none before the first read; the window leaves it
     // as it is until the read has ended.
-    const core::EntryList *shown = nullptr;
+    std::shared_ptr<const core::EntryList> shown;
     std::unique_ptr<core::EntryList> list;
     QList<FileResult> failures;
 
@@ -67,15 +67,16 @@ EntryListModel::EntryListModel(QObject *parent)
 
 EntryListModel::~EntryListModel()
 {
-    // The read holds only its own data; it is left to end, not stopped.
-    if (m_reading)
-        m_reading->wait();
+    // A read holds only its own data; it is left to end, not stopped.
+    const QList<QThread *> reads = findChildren<QThread *>(Qt::FindDirectChildrenOnly);
+    for (QThread *reading : reads)
+        reading->wait();
 }
 
 core::EntryList &EntryListModel::list() const
 {
     if (!m_entries)
-        m_entries = std::make_unique<core::EntryList>();
+        m_entries = std::make_shared<core::EntryList>();
     return *m_entries;
 }
 
@@ -89,23 +90,35 @@ void EntryListModel::addFiles(const QStringList &fileNames)
     Q_ASSERT(!m_reading);
     auto read = std::make_shared<FilesRead>();
     read->fileNames = fileNames;
-    read->shown = m_entries.get();
-    m_reading = QThread::create([read] { read->run(); });
-    m_reading->setParent(this);
-    connect(m_reading, &QThread::finished, this, [this, read] { takeFilesRead(*read); });
-    m_reading->start();
+    read->shown = m_entries;
+    QThread *reading = QThread::create([read] { read->run(); });
+    reading->setParent(this);
+    // Queued to this thread: the list is swapped here, where it is shown.
+    connect(reading, &QThread::finished, this,
+            [this, reading, read] { takeFilesRead(reading, *read); });
+    m_reading = reading;
+    ++m_readsRunning;
+    reading->start();
 }
 
-void EntryListModel::takeFilesRead(FilesRead &read)
+void EntryListModel::abandonFiles()
+{
+    m_reading = nullptr;
+}
+
+void EntryListModel::takeFilesRead(QThread *reading, FilesRead &read)
 {
     // Told of its end from the thread itself, which may not have quite left.
-    m_reading->deleteLater();
+    reading->deleteLater();
+    --m_readsRunning;
+    if (reading != m_reading)
+        return;
     m_reading = nullptr;
     if (read.list) {
         // Lines land in their ordered places all over the list, so the view
         // is told once that everything changed rather than once per line.
         beginResetModel();
-        m_entries = std::move(read.list);
+        m_entries = std::shared_ptr<core::EntryList>(std::move(read.list));
         m_shownLongEntries.clear();
         endResetModel();
         const auto failed = [&read](const QString &fileName) {

@@ -20,7 +20,7 @@ class EntryListModel final : public QAbstractListModel
 
 public:
     explicit EntryListModel(QObject *parent = nullptr);
-    // Waits for files still being read.
+    // Waits for files still being read, given up ones too.
     ~EntryListModel() override;
 
     // The list; made on first use, see m_entries.
@@ -33,6 +33,13 @@ public:
     // place. One read at a time.
     void addFiles(const QStringList &fileNames);
     bool isAddingFiles() const { return m_reading != nullptr; }
+    // Gives up the read under way: the list stays as it was, and no
+    // filesAdded() follows. The read cannot be stopped part-way; it ends on
+    // its own thread and what it made is dropped. The next read may start
+    // at once.
+    void abandonFiles();
+    // Whether a read, given up or not, still runs.
+    bool hasReadsRunning() const { return m_readsRunning > 0; }
     // The last file read in full.
     const QString &lastFileRead() const { return m_lastFileRead; }
 
@@ -48,13 +55,17 @@ private:
     struct FilesRead;
 
     core::EntryList &list() const;
-    void takeFilesRead(FilesRead &read);
+    void takeFilesRead(QThread *reading, FilesRead &read);
 
     // Making a list opens the locale's collator, which an empty window does
     // not need: the first file read, or the first question asked, makes it.
-    mutable std::unique_ptr<core::EntryList> m_entries;
+    // Shared with the reads that copy it, which may outlive its place here
+    // when they are given up.
+    mutable std::shared_ptr<core::EntryList> m_entries;
     // What rows of long entries show, by row; rows move when a file is read.
     mutable QHash<int, QString> m_shownLongEntries;
     QString m_lastFileRead;
+    // The read whose lines are still to come; those given up are not here.
     QThread *m_reading = nullptr;
+    int m_readsRunning = 0;
 };

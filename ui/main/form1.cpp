@@ -188,8 +188,7 @@ void Form1::mnuOpen_Click()
     // window stays as it was.
     if (fileName.isEmpty())
         return;
-    // Chosen while files are still being read (the progress window was
-    // closed early), the file waits for them.
+    // Chosen while an Open is still under way, the file waits for it.
     if (m_opening)
         return openFiles({fileName});
     openBatch({fileName}, {});
@@ -259,8 +258,16 @@ void Form1::showProgressWindow()
                 form2->setSavePath(chosen);
         });
         // Forgotten as it unloads, so that the next Open loads a fresh one;
-        // its end is the end of the Open sequence.
-        connect(m_form2, &Form2::unloading, this, [this] { m_form2 = nullptr; });
+        // its end is the end of the Open sequence. Closed while the files
+        // are still read, it gives that Open up, with the list as it was.
+        connect(m_form2, &Form2::unloading, this, [this] {
+            m_form2 = nullptr;
+            if (m_list->isAddingFiles()) {
+                m_list->abandonFiles();
+                m_refusedFiles.clear();
+                m_opening = false;
+            }
+        });
         connect(m_form2, &Form2::unloading, this, &Form1::openWaitingFiles, Qt::QueuedConnection);
     }
     // It plays once the files are in the list.

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +23,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int TickInterval = 120; // milliseconds
+// A read held up longer than this shows that work goes on.
+constexpr int BusyAfter = 1000; // milliseconds
 // How long showPainted() waits for the window to be on the screen.
 constexpr int ExposeWaitLimit = 500; // milliseconds
 
@@ -37,9 +40,11 @@ QAccessibleInterface *windowFactory(const QString &className, QObject *object)
 } // namespace
 
 Form2::Form2(HostUi &host, QWidget *parent)
-    // A borderless tool window, because taskbars leave that type out. With no
-    // frame to click it has no way back to the front, so it stays there.
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    // A borderless normal window, which every window manager gives the focus
+    // to and lists in Alt+Tab; it is kept off the taskbar by its window
+    // states (keepOffTaskbar), where that leaves it in Alt+Tab. With no frame
+    // to click it has no way back to the front, so it stays there.
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_host(host)
 {
     static const bool factoryInstalled = [] {
@@ -93,6 +98,14 @@ Form2::Form2(HostUi &host, QWidget *parent)
     centreOnScreen(this);
     keepWindowNormal(this);
     keepOffTaskbar(this);
+    // The keyboard comes with it, so that a screen reader announces it and
+    // Escape reaches it during a long read.
+    takeFocusWhenShown(this);
+
+    m_busyDelay = new QTimer(this);
+    m_busyDelay->setSingleShot(true);
+    m_busyDelay->setInterval(BusyAfter);
+    connect(m_busyDelay, &QTimer::timeout, this, &Form2::showBusy);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(u"Timer1"_s);
@@ -117,10 +130,34 @@ void Form2::showPainted()
 void Form2::holdTicks(bool held)
 {
     m_held = held;
-    if (held)
+    if (held) {
         m_timer->stop();
-    else if (m_stage == Stage::Playing)
+        m_busyDelay->start();
+        return;
+    }
+    m_busyDelay->stop();
+    if (m_progressBar->maximum() == 0) {
+        // The sequence starts from its beginning, as after any read.
+        m_progressBar->setRange(0, 100);
+        m_progressBar->setValue(0);
+        setStatusText(tr("Sorting text..."));
+    }
+    if (m_stage == Stage::Playing)
         m_timer->start();
+}
+
+void Form2::showBusy()
+{
+    if (!m_held)
+        return;
+    // A bar without a range moves on its own, however long the read takes.
+    m_progressBar->setRange(0, 0);
+    setStatusText(tr("Please wait..."));
+}
+
+bool Form2::isBusy() const
+{
+    return m_held && m_progressBar->maximum() == 0;
 }
 
 int Form2::ProgressValue() const
@@ -177,14 +214,28 @@ void Form2::mnuSave_Click()
     emit saveWanted();
 }
 
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // Escape gives up a read that keeps the person waiting; the sequence
+    // after a read plays to its end.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_held) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Form2::closeEvent(QCloseEvent *event)
 {
     switch (m_stage) {
     case Stage::Playing:
-        // Closed before its finish (by the window manager, or by the main
-        // window after a failed read): only the finish would bring the main
-        // window back, so bring it back here, or it stays hidden for good.
+        // Closed before its finish (by Escape or the window manager during a
+        // read, which gives that read up; by the window manager during the
+        // sequence; by the main window after a failed read): only the finish
+        // would bring the main window back, so bring it back here, or it
+        // stays hidden for good.
         m_timer->stop();
+        m_busyDelay->stop();
         emit mainWindowWanted();
         m_stage = Stage::Unloading;
         event->accept();

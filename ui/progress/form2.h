@@ -11,8 +11,10 @@ class QTimer;
 // The small borderless window that plays after each Open: 50 ticks of
 // 120 ms alternating "Sorting text..." and "Please wait...", then it brings
 // the main window back, asks whether to save and unloads itself.
-// Closed any other way, it still brings the main window back. It knows no
-// other window: it asks for the main window and for the save by signals.
+// Closed any other way, it still brings the main window back. While a read
+// keeps it waiting for long, it shows "Please wait..." over a moving bar,
+// and Escape closes it. It knows no other window: it asks for the main
+// window and for the save by signals.
 class Form2 final : public QWidget
 {
     Q_OBJECT
@@ -30,8 +32,11 @@ public:
     void showPainted();
     // While held, as while the Open still reads its files, the window shows
     // and repaints but does not tick: the sequence plays once the list is
-    // in order.
+    // in order. Held for longer than a moment, it is busy: "Please wait..."
+    // over a moving bar, and Escape closes the window; let go, it starts
+    // the sequence from an empty bar.
     void holdTicks(bool held);
+    bool isBusy() const;
 
     int ProgressValue() const;
     // One timer tick; the timer calls it every 120 ms while enabled.
@@ -49,6 +54,7 @@ signals:
     void unloading();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -57,6 +63,7 @@ private:
     enum class Stage { Playing, Prompting, Unloading };
 
     void finish();
+    void showBusy();
     void setStatusText(const QString &text);
 
     HostUi &m_host;
@@ -64,6 +71,7 @@ private:
     QProgressBar *m_progressBar = nullptr;
     QPushButton *m_saveButton = nullptr;
     QTimer *m_timer = nullptr;
+    QTimer *m_busyDelay = nullptr;
     Stage m_stage = Stage::Playing;
     bool m_held = false;
     QString m_savePath;

@@ -37,6 +37,7 @@ private slots:
     void cleanup();
 
     void geometry();
+    void windowLook_data();
     void windowLook();
     void entryRows_data();
     void entryRows();
@@ -85,14 +86,9 @@ void tst_Form1::geometry()
     QCOMPARE(statusBar, &form.StatusBar1());
     QCOMPARE(statusBar->geometry(), QRect(0, menuHeight + 336, 529, 17));
 
-    // Centred on the screen, frame included.
-    const QRect available = form.screen()->availableGeometry();
-    QTRY_VERIFY2(
-            (form.frameGeometry().center() - available.center()).manhattanLength() <= 2,
-            qPrintable(u"%1,%2"_s.arg(form.frameGeometry().x()).arg(form.frameGeometry().y())));
-
     // A window larger than the screen, as on a short screen or at a large
     // scale, keeps its title bar on the screen.
+    const QRect available = form.screen()->availableGeometry();
     QWidget tall;
     tall.setFixedSize(available.width() / 2, available.height() + 200);
     centreOnScreen(&tall);
@@ -102,41 +98,62 @@ void tst_Form1::geometry()
     QTRY_VERIFY(qAbs(tall.frameGeometry().center().x() - available.center().x()) <= 1);
 }
 
+void tst_Form1::windowLook_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("wanted"); // Qt::WindowFlags the window must have
+    QTest::addColumn<int>("unwanted"); // and those it must not
+    QTest::addColumn<QStringList>("fontWidgets"); // in the windows' one font
+
+    using enum Qt::WindowType;
+    QTest::newRow("main window") << u"Form1"_s << u"Lexivorn v1.0"_s
+                                 << int(CustomizeWindowHint | WindowTitleHint)
+                                 << int(FramelessWindowHint | WindowMinimizeButtonHint
+                                        | WindowMaximizeButtonHint | WindowStaysOnTopHint)
+                                 << QStringList{u"Form1"_s, u"List1"_s, u"StatusBar1"_s};
+    // Other windows raised meanwhile must not hide the progress window.
+    QTest::newRow("progress window")
+            << u"Form2"_s << QString() << int(FramelessWindowHint | WindowStaysOnTopHint)
+            << int(WindowMinimizeButtonHint | WindowMaximizeButtonHint)
+            << QStringList{u"Form2"_s, u"Label1"_s, u"mnuSave"_s};
+}
+
 void tst_Form1::windowLook()
 {
-    Form1 &form = *m_form;
-    QCOMPARE(form.windowTitle(), u"Lexivorn v1.0"_s);
-    const Qt::WindowFlags flags = form.windowFlags();
-    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
-    QVERIFY(flags.testFlag(Qt::WindowTitleHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QFETCH(QString, window);
+    QFETCH(QString, title);
+    QFETCH(int, wanted);
+    QFETCH(int, unwanted);
+    QFETCH(QStringList, fontWidgets);
 
-    const QList<const QWidget *> widgets{&form, form.findChild<QWidget *>(u"List1"_s),
-                                         form.findChild<QWidget *>(u"StatusBar1"_s)};
-    for (const QWidget *widget : widgets) {
+    QWidget *shown = m_form.get();
+    if (window == u"Form2"_s) {
+        open(writeFile(u"list.txt"_s, "a\r\n"));
+        shown = shownWindow<Form2>();
+        QVERIFY(shown);
+    }
+    QCOMPARE(shown->objectName(), window);
+    QCOMPARE(shown->windowTitle(), title);
+    // Both are normal windows: window managers give such a window the
+    // keyboard, and list it in Alt+Tab.
+    QCOMPARE(shown->windowType(), Qt::Window);
+    const auto flags = int(shown->windowFlags());
+    QCOMPARE(flags & wanted, wanted);
+    QCOMPARE(flags & unwanted, 0);
+    QCOMPARE(shown->minimumSize(), shown->maximumSize());
+    // Centred on the screen, frame included.
+    const QRect available = shown->screen()->availableGeometry();
+    QTRY_VERIFY((shown->frameGeometry().center() - available.center()).manhattanLength() <= 2);
+    for (const QString &name : fontWidgets) {
+        const QWidget *widget = name == window ? shown : shown->findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
         // Arial, or its metric twin where Arial is not installed.
         QVERIFY2(QStringList({u"Arial"_s, u"Liberation Sans"_s}).contains(widget->font().family()),
                  qPrintable(widget->font().family()));
         QCOMPARE(widget->font().pointSizeF(), 8.25);
         QVERIFY(widget->font().bold());
     }
-
-    // A long entry is cut off at the right edge, on one row like the others,
-    // and the user selects one row at a time.
-    QVERIFY(FilesRead::addFile(m_form->List1(),
-                               writeFile(u"long.txt"_s, QByteArray(3000, 'w') + "\r\nb\r\n"))
-                    .ok());
-    QListView *list = m_form->findChild<QListView *>(u"List1"_s);
-    QApplication::processEvents();
-    QVERIFY(!list->horizontalScrollBar()->isVisible());
-    const QModelIndex first = list->model()->index(0, 0);
-    const QModelIndex second = list->model()->index(1, 0);
-    QCOMPARE(list->visualRect(second).height(), list->visualRect(first).height());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(first).center());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      list->visualRect(second).center());
-    QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{second});
 }
 
 void tst_Form1::entryRows_data()
@@ -174,6 +191,16 @@ void tst_Form1::entryRows()
     const QModelIndex row = list->model()->index(1, 0);
     QCOMPARE(row.data().toString(), shown);
     QVERIFY(list->visualRect(row).height() < 2 * list->fontMetrics().height());
+    // Rows are cut off at the right edge rather than scrolled to, and the
+    // user selects one row at a time.
+    QApplication::processEvents();
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+    const QModelIndex first = list->model()->index(0, 0);
+    QCOMPARE(list->visualRect(row).height(), list->visualRect(first).height());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(first).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(row).center());
+    QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{row});
 
     const QPoint inside = list->visualRect(row).center();
     QHelpEvent help(QEvent::ToolTip, inside, list->viewport()->mapToGlobal(inside));

@@ -23,8 +23,8 @@ private slots:
     void cleanup();
 
     void cancelledOpenChangesNothing();
-    void openMergesFiles();
-    void openOfEmptyFileShowsZero();
+    void opens_data();
+    void opens();
     void unreadableFile_data();
     void unreadableFile();
     void fullList_data();
@@ -80,23 +80,37 @@ void tst_Form1Open::cancelledOpenChangesNothing()
     QVERIFY(!shownWindow<Form2>());
 }
 
-void tst_Form1Open::openMergesFiles()
+void tst_Form1Open::opens_data()
 {
-    open(writeFile(u"three.txt"_s, "pear\r\napple\r\nfig\r\n"));
-    QCOMPARE(m_form->StatusBar1().panelText(2), u"3"_s);
-    open(writeFile(u"two.txt"_s, "banana\r\ncherry\r\n"));
-    QCOMPARE(m_form->StatusBar1().panelText(2), u"5"_s);
-    QCOMPARE(shownEntries(),
-             (QStringList{u"apple"_s, u"banana"_s, u"cherry"_s, u"fig"_s, u"pear"_s}));
-    QCOMPARE(m_host->messages().size(), 0);
+    QTest::addColumn<QByteArrayList>("files"); // opened one after another
+    QTest::addColumn<QStringList>("counts"); // panel 2 after each Open
+    QTest::addColumn<QStringList>("entries"); // shown at the end
+
+    QTest::newRow("two files merge into one list")
+            << QByteArrayList{"pear\r\napple\r\nfig\r\n", "banana\r\ncherry\r\n"}
+            << QStringList{u"3"_s, u"5"_s}
+            << QStringList{u"apple"_s, u"banana"_s, u"cherry"_s, u"fig"_s, u"pear"_s};
+    QTest::newRow("an empty file shows 0")
+            << QByteArrayList{""} << QStringList{u"0"_s} << QStringList{};
+    QTest::newRow("the same file twice keeps every line twice")
+            << QByteArrayList{"pear\r\napple\r\n", "pear\r\napple\r\n"}
+            << QStringList{u"2"_s, u"4"_s}
+            << QStringList{u"apple"_s, u"apple"_s, u"pear"_s, u"pear"_s};
 }
 
-void tst_Form1Open::openOfEmptyFileShowsZero()
+void tst_Form1Open::opens()
 {
-    open(writeFile(u"empty.txt"_s, QByteArray()));
-    QCOMPARE(m_form->StatusBar1().panelText(2), u"0"_s);
-    QCOMPARE(shownEntries(), QStringList());
-    QVERIFY(shownWindow<Form2>());
+    QFETCH(QByteArrayList, files);
+    QFETCH(QStringList, counts);
+    QFETCH(QStringList, entries);
+
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        open(writeFile(u"list %1.txt"_s.arg(i), files[i]));
+        QVERIFY(shownWindow<Form2>());
+        QCOMPARE(m_form->StatusBar1().panelText(2), counts[i]);
+    }
+    QCOMPARE(shownEntries(), entries);
+    QCOMPARE(m_host->messages().size(), 0);
 }
 
 void tst_Form1Open::unreadableFile_data()

@@ -11,13 +11,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListView>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -118,9 +121,14 @@ void tst_Form1Sequence::openHandsOverToTheProgressWindow()
         progress->Timer1_Timer();
         QCOMPARE(progress->ProgressValue(), 0);
         QCOMPARE(m_form->StatusBar1().panelText(2), QString());
+        // A read that lasts shows that work goes on; once it ends, the
+        // sequence plays from its start all the same.
+        QTRY_VERIFY(progress->isBusy());
     }
     QVERIFY(hold.release());
     waitUntilRead();
+    QVERIFY(!progress->isBusy());
+    QCOMPARE(progress->findChild<QLabel *>(u"Label1"_s)->text(), u"Sorting text..."_s);
     qApp->removeEventFilter(&counter);
     QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
     QCOMPARE(m_host->messages().size(), 0);
@@ -151,9 +159,9 @@ void tst_Form1Sequence::progressWindowClosedEarly_data()
 {
     QTest::addColumn<bool>("duringRead"); // the file held up, as on a slow disk
 
+    // Escape does nothing to the sequence; the window manager's close ends it.
     QTest::newRow("once the file is read") << false;
-    // The main window comes back with the list as it was; a file opened
-    // meanwhile waits for the read.
+    // Escape gives the read up: the list stays as it was.
     QTest::newRow("while the file is read") << true;
 }
 
@@ -167,19 +175,42 @@ void tst_Form1Sequence::progressWindowClosedEarly()
     std::optional<HeldRead> hold;
     open(path, duringRead, hold);
     QVERIFY(m_form->isHidden());
-    shownWindow<Form2>()->close();
+    Form2 *progress = shownWindow<Form2>();
+    const QLabel *status = progress->findChild<QLabel *>(u"Label1"_s);
+    if (duringRead) {
+        // A read that lasts shows that work goes on.
+        QTRY_VERIFY(progress->isBusy());
+        QCOMPARE(status->text(), u"Please wait..."_s);
+        QCOMPARE(progress->findChild<QProgressBar *>()->maximum(), 0);
+    }
+    QTest::keyClick(progress, Qt::Key_Escape);
+    if (!duringRead) {
+        QVERIFY(shownWindow<Form2>());
+        QVERIFY(m_form->isHidden());
+        QVERIFY(progress->windowHandle()->close());
+    }
     QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->focusWidget(), m_form->findChild<QListView *>(u"List1"_s));
     QTRY_VERIFY(!shownWindow<Form2>());
-    QCOMPARE(shownEntries(), duringRead ? QStringList() : QStringList{u"a"_s});
+    // Nothing the read makes is still to come.
+    QVERIFY(!m_form->List1().isAddingFiles());
+    const QStringList before = duringRead ? QStringList() : QStringList{u"a"_s};
+    QCOMPARE(shownEntries(), before);
+    QCOMPARE(m_form->StatusBar1().panelText(2), duringRead ? QString() : u"1"_s);
 
+    // The next Open starts at once, though a given-up read goes on; what
+    // that read made never reaches the list, even once it ends.
     m_host->openNames.enqueue(writeFile(u"more.txt"_s, "b\r\n"));
     m_form->mnuOpen_Click();
-    hold.reset();
     waitUntilRead();
+    QCOMPARE(m_form->List1().hasReadsRunning(), duringRead);
+    hold.reset();
+    QTRY_VERIFY(!m_form->List1().hasReadsRunning());
+    QApplication::processEvents();
     QVERIFY(shownWindow<Form2>());
     QCOMPARE(shownWindow<Form2>()->ProgressValue(), 0);
-    QCOMPARE(shownEntries(), (QStringList{u"a"_s, u"b"_s}));
-    QCOMPARE(m_form->StatusBar1().panelText(2), u"2"_s);
+    QCOMPARE(shownEntries(), before + QStringList{u"b"_s});
+    QCOMPARE(m_form->StatusBar1().panelText(2), QString::number(before.size() + 1));
     QCOMPARE(m_host->messages().size(), 0);
 }
 
