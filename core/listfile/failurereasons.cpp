@@ -137,7 +137,7 @@ QString endedEarlyReason(qint64 size, qint64 statedSize)
     return (u"The file ended after %1, though it states a size of %2: part of it could not "
             u"be read. It may be on a network file system that has not caught up with it yet. "
             u"The list is as it was."_s)
-            .arg(sizeText(size), sizeText(statedSize));
+            .arg(sizeOf(size), sizeOf(statedSize));
 }
 
 QString tooLongNameReason()
