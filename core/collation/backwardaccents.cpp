@@ -63,7 +63,6 @@ public:
             letter += m_text.unit(at);
     }
 
-private:
     bool beginsLetterAt(qsizetype at)
     {
         char32_t c = m_text.unit(at);
@@ -72,6 +71,7 @@ private:
         return m_accents.beginsLetter(c);
     }
 
+private:
     BackwardAccents &m_accents;
     KeyText &m_text;
     qsizetype m_at = 0;
@@ -155,31 +155,37 @@ void BackwardAccents::weigh(const std::u16string &letter, QByteArray &weights)
 
 bool BackwardAccents::append(KeyText &text, QByteArray &key, qsizetype until)
 {
-    // The last letters, as many as the bytes asked for can take, each a
-    // byte at least and its end; only those are weighed.
-    const size_t wanted = size_t(std::max<qsizetype>(until - key.size(), 0)) / 2 + 1;
-    m_spans.resize(wanted);
-    size_t count = 0;
+    // A segment that is all there is read back from its end, one letter at
+    // a time, as far as the bytes asked for take.
+    qsizetype end;
+    if (!text.wholeSegment(end))
+        return appendEveryLetter(text, key, until);
+    const qsizetype from = key.size();
     Letters letters(*this, text);
-    while (letters.skip(m_spans[count % wanted].first, m_spans[count % wanted].second))
-        ++count;
-    for (size_t i = 0; i < std::min(count, wanted); ++i) {
-        const auto [start, end] = m_spans[(count - 1 - i) % wanted];
+    while (end > 0) {
+        qsizetype start = end;
+        do {
+            --start;
+            if (start > 0 && U16_IS_TRAIL(text.unit(start)) && U16_IS_LEAD(text.unit(start - 1)))
+                --start;
+        } while (start > 0 && !letters.beginsLetterAt(start));
+        // A very long letter is weighed in parts from its start.
+        if (size_t(end - start) > longestLetter) {
+            key.truncate(from);
+            return appendEveryLetter(text, key, until);
+        }
         letters.read(start, end, m_letter);
         weigh(m_letter, m_weights);
-        // Only the leading letter, or a part of a very long one, weighs
-        // nothing; then more letters may be wanted than were kept.
-        if (m_weights.isEmpty()) {
-            if (count > wanted)
-                return appendEveryLetter(text, key, until);
+        end = start;
+        // Only the leading letter can weigh nothing.
+        if (m_weights.isEmpty())
             continue;
-        }
         if (key.size() >= until)
             return false;
         key += m_weights;
         key += letterEnd;
     }
-    return count <= wanted;
+    return true;
 }
 
 bool BackwardAccents::appendEveryLetter(KeyText &text, QByteArray &key, qsizetype until)

@@ -62,8 +62,6 @@ private:
     std::u16string m_reversed;
     std::u16string m_letter;
     QByteArray m_weights;
-    // Where the last letters read begin and end, in turn.
-    std::vector<std::pair<qsizetype, qsizetype>> m_spans;
 };
 
 } // namespace collation

@@ -42,6 +42,40 @@ std::optional<quint64> lowerAsciiStart(QByteArrayView bytes)
     return qFromBigEndian<quint64>(start);
 }
 
+// Under C, two entries that part within their ASCII heads are ordered there,
+// before either is read for its encoding: ASCII is the same characters in
+// every encoding, folds to lower case, and composes with nothing but a mark
+// after it, whose composed letter sorts after all of ASCII. Nothing when
+// the heads do not decide.
+std::optional<int> compareAsciiHeads(QByteArrayView a, QByteArrayView b)
+{
+    const auto lower = [](uchar c) {
+        return c >= 'A' && c <= 'Z' ? uchar(c + ('a' - 'A')) : c;
+    };
+    const qsizetype size = std::min(a.size(), b.size());
+    for (qsizetype at = 0; at <= size; ++at) {
+        const bool aEnded = at == a.size();
+        const bool bEnded = at == b.size();
+        // A text that ends where the other goes on, with ASCII or a letter
+        // or mark beyond it, sorts first.
+        if (aEnded || bEnded)
+            return aEnded && bEnded ? std::optional<int>(0) : aEnded ? -1 : 1;
+        const auto x = uchar(a[at]);
+        const auto y = uchar(b[at]);
+        if (x >= 0x80 || y >= 0x80)
+            return std::nullopt;
+        if (lower(x) == lower(y))
+            continue;
+        // What follows may be a mark that composes the letter.
+        const bool aGoesOnInAscii = at + 1 == a.size() || uchar(a[at + 1]) < 0x80;
+        const bool bGoesOnInAscii = at + 1 == b.size() || uchar(b[at + 1]) < 0x80;
+        if (!aGoesOnInAscii || !bGoesOnInAscii)
+            return std::nullopt;
+        return lower(x) < lower(y) ? -1 : 1;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 struct EntryCollator::Private
@@ -52,6 +86,8 @@ struct EntryCollator::Private
     {
         for (int byte = 0x80; byte < 0x100; ++byte)
             windows1252High[size_t(byte - 0x80)] = windows1252Character(uchar(byte));
+        // A start and what building it may append before it is cut.
+        key.reserve(128);
     }
 
     EntryCodePoints codePoints(QByteArrayView bytes, std::optional<EntryEncoding> &encoding)
@@ -88,6 +124,10 @@ EntryCollator::Start EntryCollator::start(QByteArrayView bytes,
 int EntryCollator::compareTied(QByteArrayView a, std::optional<EntryEncoding> &aEncoding,
                                QByteArrayView b, std::optional<EntryEncoding> &bEncoding)
 {
+    if (!d->collates) {
+        if (const std::optional<int> order = compareAsciiHeads(a, b))
+            return *order;
+    }
     return d->keys.compare(d->codePoints(a, aEncoding), d->codePoints(b, bEncoding));
 }
 

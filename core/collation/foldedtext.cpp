@@ -60,48 +60,45 @@ ComposedFolding::ComposedFolding(const EntryCodePoints &source, PieceTable &piec
     m_pending = m_reader.next();
 }
 
-int ComposedFolding::next()
+// Most stretches are one code point that is composed as it stands, and is
+// read as it is; the rest are composed.
+int ComposedFolding::nextStretch()
 {
-    if (m_at == m_composed.size()) {
-        composeMore();
-        if (m_composed.empty())
-            return -1;
-    }
-    UChar32 c;
-    U16_NEXT_UNSAFE(m_composed.data(), m_at, c);
-    return c;
-}
-
-// Composes the next stretch that NFC leaves apart from what follows it:
-// up to the next piece that begins where composing never joins it to what
-// came before.
-void ComposedFolding::composeMore()
-{
+    m_piece = nullptr;
     m_composed.clear();
     m_at = 0;
-    m_text.clear();
-    if (!m_pending)
-        return;
     const Piece *first = m_pending;
-    int pieces = 0;
-    while (m_pending) {
-        ++pieces;
-        for (int32_t at = 0; at < m_pending->utf8Size;) {
+    if (!first)
+        return -1;
+    m_pending = m_reader.next();
+    if (first->has(Piece::Composed) && (!m_pending || m_pending->has(Piece::NfcStart))) {
+        m_piece = first;
+        m_pieceAt = 0;
+    } else {
+        compose(first);
+    }
+    return next();
+}
+
+// Composes the stretch that NFC leaves apart from what follows it, from
+// `first` up to the next piece that begins where composing never joins it
+// to what came before.
+void ComposedFolding::compose(const Piece *first)
+{
+    m_text.clear();
+    for (const Piece *piece = first; piece;) {
+        for (int32_t at = 0; at < piece->utf8Size;) {
             UChar32 c;
-            U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_pending->utf8), at, c);
+            U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(piece->utf8), at, c);
             char16_t units[2];
             int32_t length = 0;
             U16_APPEND_UNSAFE(units, length, c);
             m_text.append(units, size_t(length));
         }
-        m_pending = m_reader.next();
-        if (m_pending && (m_pending->has(Piece::NfcStart) || m_text.size() >= longestComposed))
+        if (!m_pending || m_pending->has(Piece::NfcStart) || m_text.size() >= longestComposed)
             break;
-    }
-    // Most stretches are one code point that is composed as it stands.
-    if (pieces == 1 && first->has(Piece::Composed)) {
-        m_composed.swap(m_text);
-        return;
+        piece = m_pending;
+        m_pending = m_reader.next();
     }
     UErrorCode status = U_ZERO_ERROR;
     m_composed.resize(m_text.size() + 8);

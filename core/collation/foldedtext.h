@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
 #include <string>
 
 namespace collation {
@@ -25,13 +28,31 @@ public:
     ComposedFolding(const EntryCodePoints &source, PieceTable &pieces);
 
     // The next code point, or -1 at the end.
-    int next();
+    int next()
+    {
+        if (m_piece && m_pieceAt < m_piece->utf8Size) {
+            UChar32 c;
+            U8_NEXT_UNSAFE(reinterpret_cast<const uint8_t *>(m_piece->utf8), m_pieceAt, c);
+            return c;
+        }
+        if (m_at < m_composed.size()) {
+            UChar32 c;
+            U16_NEXT_UNSAFE(m_composed.data(), m_at, c);
+            return c;
+        }
+        return nextStretch();
+    }
 
 private:
-    void composeMore();
+    int nextStretch();
+    void compose(const Piece *first);
 
     PieceReader m_reader;
     const Piece *m_pending = nullptr;
+    // A piece that is composed as it stands, read as it is; or what was
+    // composed of several.
+    const Piece *m_piece = nullptr;
+    int32_t m_pieceAt = 0;
     std::u16string m_text;
     std::u16string m_composed;
     size_t m_at = 0;

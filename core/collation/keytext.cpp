@@ -165,22 +165,9 @@ void KeyText::reset(const EntryCodePoints &source)
 {
     EntryCodePoints first = source;
     m_beginsWithAlnum = !first.atEnd() && m_pieces[first.next()].has(Piece::Alnum);
-    m_segmentStart.reader.emplace(source, m_pieces);
-    m_segmentStart.ascii.reset();
-    if (source.encoding() == EntryEncoding::Ascii && !m_pieces.turkic())
-        m_segmentStart.ascii = source;
-    m_segmentStart.units.clear();
-    m_segmentStart.previousClass = 0;
-    // As restartSegment() would, at less cost for the text's first segment.
-    m_reader.emplace(source, m_pieces);
-    m_ascii = m_segmentStart.ascii;
-    m_units.clear();
-    m_base = 0;
-    m_lastLetterAt = 0;
-    m_textEnd = 0;
-    m_waitingMark = nullptr;
-    m_previousClass = 0;
-    m_state = State::Making;
+    m_source = source;
+    m_segmentStart.reader.reset();
+    restartSegment();
 }
 
 UCharIterator &KeyText::segmentIterator()
@@ -204,7 +191,6 @@ bool KeyText::nextSegment()
     m_segmentStart.units = std::move(units);
     m_segmentStart.previousClass = m_waitingMark->trailingClass;
     m_segmentStart.reader.emplace(*m_reader);
-    m_segmentStart.ascii.reset();
     restartSegment();
     return true;
 }
@@ -229,14 +215,24 @@ void KeyText::makeAll()
 
 void KeyText::restartSegment()
 {
-    m_reader.emplace(*m_segmentStart.reader);
-    m_ascii = m_segmentStart.ascii;
-    m_units = m_segmentStart.units;
+    if (m_segmentStart.reader) {
+        m_reader.emplace(*m_segmentStart.reader);
+        m_ascii.reset();
+        m_units = m_segmentStart.units;
+        m_lastLetterAt = std::max<qsizetype>(lastLetterIn(m_units), 0);
+        m_previousClass = m_segmentStart.previousClass;
+    } else {
+        m_reader.emplace(*m_source, m_pieces);
+        m_ascii.reset();
+        if (m_source->encoding() == EntryEncoding::Ascii && !m_pieces.turkic())
+            m_ascii = m_source;
+        m_units.clear();
+        m_lastLetterAt = 0;
+        m_previousClass = 0;
+    }
     m_base = 0;
-    m_lastLetterAt = std::max<qsizetype>(lastLetterIn(m_units), 0);
     m_textEnd = made();
     m_waitingMark = nullptr;
-    m_previousClass = m_segmentStart.previousClass;
     m_state = State::Making;
 }
 

@@ -51,16 +51,23 @@ public:
         return makeUpTo(index);
     }
     char16_t unit(qsizetype index) const { return m_units[size_t(index - m_base)]; }
+    // Makes the rest of the current segment; returns whether all of it is
+    // kept, and its size.
+    bool wholeSegment(qsizetype &size)
+    {
+        makeAll();
+        size = made();
+        return m_base == 0;
+    }
 
 private:
     friend struct KeyTextIteration;
 
-    // Where a segment starts: what it begins with and where the entry's
-    // code points go on, so that it can be made again.
+    // Where a segment after the first starts: what it begins with and
+    // where the entry's code points go on, so that it can be made again.
     struct SegmentStart
     {
         std::optional<PieceReader> reader;
-        std::optional<EntryCodePoints> ascii;
         std::u16string units;
         quint8 previousClass = 0;
     };
@@ -81,6 +88,8 @@ private:
 
     LocaleCollation &m_collation;
     PieceTable &m_pieces;
+    std::optional<EntryCodePoints> m_source;
+    // Empty in the first segment.
     SegmentStart m_segmentStart;
     std::optional<PieceReader> m_reader;
     // An entry of ASCII, which folds to lower case, a run at a time.

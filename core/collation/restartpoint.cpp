@@ -7,8 +7,10 @@ namespace collation {
 namespace {
 
 // Entries that begin alike for less than this many bytes are compared from
-// their start.
+// their start; under C, where finding the place costs less, for less than
+// the second.
 constexpr qsizetype shortestRestart = 64;
+constexpr qsizetype shortestRestartUnderC = 8;
 // How many code points must follow a place, alike in both entries and
 // joining no letter before them, for the rules that look back to see from
 // it what they would see from the start.
@@ -77,6 +79,7 @@ RestartPoints::RestartPoints(PieceTable &pieces, bool collates, bool sameTextToo
     : m_pieces(pieces)
     , m_restart(collates ? Piece::Restart : Piece::NfcStart)
     , m_window(collates ? restartWindow : 1)
+    , m_shortest(collates ? shortestRestart : shortestRestartUnderC)
     , m_sameTextToo(sameTextToo)
 { }
 
@@ -87,9 +90,23 @@ RestartPoint RestartPoints::find(const EntryCodePoints &a, const EntryCodePoints
         return {};
     if (const qsizetype at = afterSameBytes(a, b, sameBytes); at > 0)
         return {at, at, true};
-    if (m_sameTextToo && a.byteCount() >= shortestRestart && b.byteCount() >= shortestRestart)
+    if (m_sameTextToo && a.byteCount() >= shortestRestart && b.byteCount() >= shortestRestart
+        && mayGoOnAlike(a, b, sameBytes))
         return afterSameText(a, b);
     return {};
+}
+
+// Whether the first code points in which two entries differ byte for byte
+// may still be the same text: the same folding decomposed begins alike
+// (a capital and its small letter, a letter composed and decomposed).
+bool RestartPoints::mayGoOnAlike(const EntryCodePoints &a, const EntryCodePoints &b,
+                                 qsizetype sameBytes)
+{
+    if (sameBytes == a.byteCount() || sameBytes == b.byteCount())
+        return false;
+    const Piece &x = m_pieces[a.codePointAt(a.previousStart(sameBytes + 1))];
+    const Piece &y = m_pieces[b.codePointAt(b.previousStart(sameBytes + 1))];
+    return x.decomposedSize > 0 && y.decomposedSize > 0 && x.decomposed[0] == y.decomposed[0];
 }
 
 qsizetype RestartPoints::afterSameBytes(const EntryCodePoints &a, const EntryCodePoints &b,
@@ -100,7 +117,7 @@ qsizetype RestartPoints::afterSameBytes(const EntryCodePoints &a, const EntryCod
     if ((a.encoding() == EntryEncoding::Windows1252)
         != (b.encoding() == EntryEncoding::Windows1252))
         common = asciiPrefix(a.bytes().first(common));
-    if (common < shortestRestart)
+    if (common < m_shortest)
         return 0;
     // The code point where they part may begin before the first byte that
     // differs; the one before it is the same in both and ends the window,

@@ -39,11 +39,13 @@ public:
 
 private:
     qsizetype afterSameBytes(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype common);
+    bool mayGoOnAlike(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype sameBytes);
     RestartPoint afterSameText(const EntryCodePoints &a, const EntryCodePoints &b);
 
     PieceTable &m_pieces;
     const Piece::Flag m_restart;
     const int m_window;
+    const qsizetype m_shortest;
     const bool m_sameTextToo;
     struct Candidate
     {

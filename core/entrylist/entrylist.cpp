@@ -32,7 +32,8 @@ int EntryList::compare(Entry &a, Entry &b)
 {
     if (a.start != b.start)
         return a.start < b.start ? -1 : 1;
-    if (a.whole && b.whole)
+    // Lists hold many lines twice.
+    if ((a.whole && b.whole) || a.bytes == b.bytes)
         return 0;
     return m_collator.compareTied(a.bytes, a.encoding, b.bytes, b.encoding);
 }
@@ -123,9 +124,12 @@ void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
             return batch[record.index].whole;
         }))
         return;
-    std::sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
-        return batch[a.index].bytes < batch[b.index].bytes;
-    });
+    // A few are compared with each other whatever their order.
+    if (end - begin > 8) {
+        std::sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
+            return batch[a.index].bytes < batch[b.index].bytes;
+        });
+    }
     std::stable_sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
         const int byEntry = compare(batch[a.index], batch[b.index]);
         return byEntry != 0 ? byEntry < 0 : a.index < b.index;
