@@ -31,9 +31,10 @@ namespace {
 constexpr qint64 chunkSize = 64 * 1024;
 
 // Peak memory for each byte of a file read into the list: the file's bytes,
-// held as they were read with the entries as views into them, the entries'
-// keys and what building them takes for a while. Files that would need more
-// than the memory within reach are refused before they are read.
+// held as they were read with the entries as views into them, and room to
+// spare for the list itself, the window's copy of it while a read runs, and
+// the lists of the Opens before. Files that would need more than the memory
+// within reach are refused before they are read.
 constexpr qint64 memoryPerFileByte = 4;
 
 // Files under /proc and /sys state no size. Those that hold text are small,
