@@ -4,12 +4,12 @@
 // (which brings the main window back, as any early close does), so the
 // figure is the work, not the 6 s the progress window plays.
 
-#include "appinfo.h"
-#include "deferrediconstyle.h"
-#include "entrylistmodel.h"
 #include "firstpaint.h"
-#include "form1.h"
-#include "hostui.h"
+#include "host/hostui.h"
+#include "mainwindow/deferrediconstyle.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "resources/appinfo.h"
 
 #include <QApplication>
 #include <QEventLoop>

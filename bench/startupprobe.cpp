@@ -2,11 +2,11 @@
 // Starts as the program does and exits once the main window has painted
 // for the first time: the time from start to a window the user can see.
 
-#include "appinfo.h"
-#include "deferrediconstyle.h"
 #include "firstpaint.h"
-#include "form1.h"
-#include "qthostui.h"
+#include "host/qthostui.h"
+#include "mainwindow/deferrediconstyle.h"
+#include "mainwindow/form1.h"
+#include "resources/appinfo.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "commondialog.h"
+#include "host/commondialog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 
 #include "fakehostui.h"
 #include "filesread.h"
-#include "form1.h"
 #include "heldread.h"
+#include "mainwindow/form1.h"
 #include "testfiles.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "entrylistmodel.h"
+#include "mainwindow/entrylistmodel.h"
 
 #include "entrylist/entrytext.h"
 #include "shownentry.h"

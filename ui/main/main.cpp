@@ -1,10 +1,10 @@
-#include "appinfo.h"
 #include "commandline.h"
-#include "deferrediconstyle.h"
-#include "entrylistmodel.h"
-#include "form1.h"
+#include "host/qthostui.h"
+#include "mainwindow/deferrediconstyle.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
 #include "platformchoice.h"
-#include "qthostui.h"
+#include "resources/appinfo.h"
 #include "utf8locale.h"
 
 #include <QApplication>

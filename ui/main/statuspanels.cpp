@@ -1,7 +1,7 @@
-#include "statuspanels.h"
+#include "mainwindow/statuspanels.h"
 
-#include "appinfo.h"
-#include "twips.h"
+#include "resources/appinfo.h"
+#include "uishared/twips.h"
 
 #include <QDate>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "form2.h"
+#include "progress/form2.h"
 
-#include "hostui.h"
-#include "taskbarstate.h"
-#include "twips.h"
-#include "windowkeeper.h"
+#include "host/hostui.h"
+#include "host/taskbarstate.h"
+#include "host/windowkeeper.h"
+#include "uishared/twips.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>

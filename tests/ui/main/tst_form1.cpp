@@ -1,13 +1,13 @@
-#include "deferrediconstyle.h"
-#include "entrylistmodel.h"
 #include "fakehostui.h"
-#include "form1.h"
-#include "form2.h"
 #include "heldread.h"
+#include "host/windowkeeper.h"
+#include "mainwindow/deferrediconstyle.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/statuspanels.h"
 #include "mainwindowfixture.h"
+#include "progress/form2.h"
 #include "shownwindow.h"
-#include "statuspanels.h"
-#include "windowkeeper.h"
 
 #include <optional>
 #include <QAccessible>

@@ -1,5 +1,5 @@
 #include "fakehostui.h"
-#include "form1.h"
+#include "mainwindow/form1.h"
 #include "mainwindowfixture.h"
 
 #include <QAction>
