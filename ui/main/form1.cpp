@@ -306,6 +306,8 @@ QString Form1::saveListAs()
     const listfile::FileResult result = listfile::WriteListFile(fileName, m_list->entries());
     if (result.ok())
         m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+    else if (result.isWrittenNotSafe())
+        reportFileError(u"Saved the file, but could not make sure it is on disk"_s, result);
     else
         reportFileError(u"Could not save the file"_s, result);
     return fileName;
