@@ -1,7 +1,6 @@
 #include "fakehostui.h"
 #include "heldread.h"
 #include "host/windowkeeper.h"
-#include "mainwindow/deferrediconstyle.h"
 #include "mainwindow/entrylistmodel.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/statuspanels.h"
@@ -16,6 +15,7 @@
 #include <QFile>
 #include <QListView>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -56,7 +56,6 @@ void tst_Form1::initTestCase()
     // Every size below is what the twips come to at 96 DPI.
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), 96.0);
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchY(), 96.0);
-    QApplication::setStyle(new DeferredIconStyle);
 }
 
 void tst_Form1::init()
