@@ -1,4 +1,4 @@
-#include "mainwindow/deferrediconstyle.h"
+#include "deferrediconstyle.h"
 
 #include "resources/deferredicon.h"
 

@@ -1,8 +1,8 @@
 #include "mainwindow/program.h"
 
 #include "commandline.h"
+#include "deferrediconstyle.h"
 #include "host/qthostui.h"
-#include "mainwindow/deferrediconstyle.h"
 #include "mainwindow/entrylistmodel.h"
 #include "mainwindow/form1.h"
 #include "platformchoice.h"
