@@ -1,7 +1,7 @@
-// lexivorn_startup_probe [FILE...]
-// The program itself, main() and all, that exits once its main window has
-// painted for the first time: the time from start to a window the user can
-// see.
+// lexivorn_startup_probe
+// The program itself, main() and all, which exits once its first window,
+// the main window, has painted for the first time: the time from start to
+// a window the user can see.
 
 #include "firstpaint.h"
 #include "mainwindow/program.h"

@@ -47,7 +47,9 @@ void failWithoutWindowSystem(QtMsgType type, const QMessageLogContext &context,
 std::unique_ptr<Form1> startMainWindow(HostUi &host, const QStringList &files)
 {
     AppInfo::applyApplicationInfo();
-    // The desktop's style, with the menu bar's overflow icon made when drawn.
+    // The desktop's style, with the menu bar's overflow icon made when drawn;
+    // set once, however often the windows are started (the tests start
+    // them for every case).
     if (!qobject_cast<DeferredIconStyle *>(QApplication::style()))
         QApplication::setStyle(new DeferredIconStyle);
     // Hiding the main window while the progress window plays, or having no
