@@ -1,15 +1,15 @@
 // lexivorn_open_probe FILE
-// One Open of FILE through the main window, with the open dialog answered
-// by FILE, until the list is painted. The progress window is closed at once
-// (which brings the main window back, as any early close does), so the
-// figure is the work, not the 6 s the progress window plays.
+// One Open of FILE through the main window, started as the program starts
+// it, with the open dialog answered by FILE, until the list is painted. The
+// progress window is closed at once (which brings the main window back, as
+// any early close does), so the figure is the work, not the 6 s the
+// progress window plays.
 
-#include "appinfo.h"
-#include "deferrediconstyle.h"
-#include "entrylistmodel.h"
 #include "firstpaint.h"
-#include "form1.h"
-#include "hostui.h"
+#include "host/hostui.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/program.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,6 +17,7 @@
 #include <QListView>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -58,11 +59,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: lexivorn_open_probe FILE\n");
         return 2;
     }
-    AppInfo::applyApplicationInfo();
-    QApplication::setStyle(new DeferredIconStyle);
-    QApplication::setQuitOnLastWindowClosed(false);
     ScriptedHostUi host(QFile::decodeName(argv[1]));
-    Form1 form1(host);
+    const std::unique_ptr<Form1> started = startMainWindow(host);
+    Form1 &form1 = *started;
     form1.mnuOpen_Click();
     // The file is read on a thread of its own; the probe goes on once it is
     // in the list.

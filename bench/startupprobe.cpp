@@ -1,25 +1,31 @@
 // lexivorn_startup_probe
-// Starts as the program does and exits once the main window has painted
-// for the first time: the time from start to a window the user can see.
+// The program itself, main() and all, which exits once its first window,
+// the main window, has painted for the first time: the time from start to
+// a window the user can see.
 
-#include "appinfo.h"
-#include "deferrediconstyle.h"
 #include "firstpaint.h"
-#include "form1.h"
-#include "qthostui.h"
+#include "mainwindow/program.h"
 
-#include <QApplication>
+#include <QGuiApplication>
+
+namespace {
+
+// Run as each application object is made. The command line is read under
+// an application object of its own, which shows nothing.
+void exitOnFirstPaint()
+{
+    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!application)
+        return;
+    new ExitOnFirstPaint(application);
+    failIfNoPaintWithin(10000, "lexivorn_startup_probe");
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(exitOnFirstPaint)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    AppInfo::applyApplicationInfo();
-    QApplication::setStyle(new DeferredIconStyle);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QtHostUi host;
-    Form1 form1(host);
-    new ExitOnFirstPaint(&form1);
-    failIfNoPaintWithin(10000, "lexivorn_startup_probe");
-    form1.show();
-    return app.exec();
+    return runProgram(argc, argv);
 }

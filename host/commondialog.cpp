@@ -1,9 +1,10 @@
-#include "commondialog.h"
+#include "host/commondialog.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <utility>
+
+using namespace Qt::StringLiterals;
 
 CommonDialog::CommonDialog(HostUi &host, FileDialogSettings settings)
     : m_host(host)
@@ -58,9 +59,9 @@ void CommonDialog::ShowSave()
 
 bool CommonDialog::replaceConfirmed() const
 {
-    const QString question = QCoreApplication::translate(
-            "QFileDialog", "%1 already exists.\nDo you want to replace it?");
-    const QString prompt = question.arg(QFileInfo(m_chosenName).fileName());
+    // The words of Qt's own save dialog.
+    const QString prompt = u"%1 already exists.\nDo you want to replace it?"_s.arg(
+            QFileInfo(m_chosenName).fileName());
     return m_host.ShowMessage(prompt, MessageStyle::YesNoWarningDefaultNo, m_settings.DialogTitle)
             == MessageReply::Yes;
 }

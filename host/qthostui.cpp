@@ -1,9 +1,9 @@
-#include "qthostui.h"
+#include "host/qthostui.h"
 
-#include "commondialog.h"
+#include "host/commondialog.h"
+#include "host/taskbarstate.h"
+#include "host/windowkeeper.h"
 #include "namefilters.h"
-#include "taskbarstate.h"
-#include "windowkeeper.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "taskbarstate.h"
+#include "host/taskbarstate.h"
 
 #include <QByteArray>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "windowkeeper.h"
+#include "host/windowkeeper.h"
 
-#include "taskbarstate.h"
+#include "host/taskbarstate.h"
 
 #include <QApplication>
 #include <QDialog>

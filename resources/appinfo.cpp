@@ -1,6 +1,6 @@
-#include "appinfo.h"
+#include "resources/appinfo.h"
 
-#include "deferredicon.h"
+#include "resources/deferredicon.h"
 
 #include <QGuiApplication>
 #include <QString>

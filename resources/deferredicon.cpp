@@ -1,4 +1,4 @@
-#include "deferredicon.h"
+#include "resources/deferredicon.h"
 
 #include <QIconEngine>
 #include <QString>

@@ -287,6 +287,13 @@ FileResult FileResult::listFull(const QString &fileName, const QString &reason)
     return result;
 }
 
+FileResult FileResult::writtenNotSafe(const QString &fileName, const QString &reason)
+{
+    FileResult result = failure(fileName, reason);
+    result.m_writtenNotSafe = true;
+    return result;
+}
+
 FileLines readFileLines(const QString &fileName, qsizetype room)
 {
     FileDescriptor file;

@@ -185,9 +185,15 @@ FileResult WriteListFile(const QString &fileName, const EntryList &list)
         if (!target.reachedByObject && !replacingWouldChangeIt(target)) {
             bool inPlaceInstead = false;
             const QString reason = replaceFile(target, list, inPlaceInstead);
-            if (!inPlaceInstead)
-                return reason.isEmpty() ? FileResult::success()
-                                        : FileResult::failure(fileName, reason);
+            if (!inPlaceInstead) {
+                if (!reason.isEmpty())
+                    return FileResult::failure(fileName, reason);
+                // The new list has the file's name from here on.
+                const QString unsynced = syncFolder(target.folder.get());
+                return unsynced.isEmpty()
+                        ? FileResult::success()
+                        : FileResult::writtenNotSafe(fileName, folderSyncReason(unsynced));
+            }
         }
         if (const QString reason = writeInPlace(target, list); !reason.isEmpty())
             return FileResult::failure(fileName, reason);

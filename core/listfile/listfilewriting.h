@@ -42,8 +42,9 @@ QString syncFolder(int folder);
 bool replacingWouldChangeIt(const SaveTarget &target);
 
 // Writes the list to a new file in the target's folder and puts it in the
-// place of the old one, which stays whole until then. The new file takes
-// the old one's mode, group and owner. Returns why it failed, or nothing.
+// place of the old one, which stays whole until then; the folder's record
+// of the new name is not yet flushed (syncFolder). The new file takes the
+// old one's mode, group and owner. Returns why it failed, or nothing.
 // `inPlaceInstead` is set when the file can still be written where it is: the
 // folder takes no new file, the new file cannot take the old one's
 // identity, or the old one cannot be renamed over (a bind mount).

@@ -209,8 +209,6 @@ QString replaceFile(SaveTarget &target, const EntryList &list, bool &inPlaceInst
         return systemReason(errno);
     }
     file.kept = true;
-    if (const QString reason = syncFolder(target.folder.get()); !reason.isEmpty())
-        return folderSyncReason(reason);
     return {};
 }
 

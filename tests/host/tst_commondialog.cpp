@@ -1,6 +1,6 @@
-#include "commondialog.h"
-#include "dialogsettings.h"
 #include "fakehostui.h"
+#include "host/commondialog.h"
+#include "host/dialogsettings.h"
 
 #include <QTest>
 

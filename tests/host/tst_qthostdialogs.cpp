@@ -1,6 +1,6 @@
-#include "dialogsettings.h"
+#include "host/dialogsettings.h"
+#include "host/qthostui.h"
 #include "modaltest.h"
-#include "qthostui.h"
 #include "testfiles.h"
 
 #include <QAbstractButton>

@@ -1,4 +1,4 @@
-#include "appinfo.h"
+#include "resources/appinfo.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostui.h"
+#include "host/hostui.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "entrylistmodel.h"
 #include "listfile/listfile.h"
+#include "mainwindow/entrylistmodel.h"
 
 #include <QObject>
 #include <QTest>

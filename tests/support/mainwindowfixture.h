@@ -2,8 +2,9 @@
 
 #include "fakehostui.h"
 #include "filesread.h"
-#include "form1.h"
 #include "heldread.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/program.h"
 #include "testfiles.h"
 
 #include <QAction>
@@ -14,9 +15,9 @@
 #include <memory>
 #include <optional>
 
-// The main window shown over a scripted desktop, with a fresh folder for the
-// lists a test writes. A test class shows it in init() and drops it in
-// cleanup(), so that each test function starts from a new window.
+// The main window, started as the program starts it, over a scripted
+// desktop, with a fresh folder for the lists a test writes. A test class shows it in init() and
+// drops it in cleanup(), so that each test function starts from a new window.
 class MainWindowFixture
 {
 protected:
@@ -25,8 +26,7 @@ protected:
         m_dir = std::make_unique<TestFolder>();
         QVERIFY(m_dir->isValid());
         m_host = std::make_unique<FakeHostUi>();
-        m_form = std::make_unique<Form1>(*m_host);
-        m_form->show();
+        m_form = startMainWindow(*m_host);
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 

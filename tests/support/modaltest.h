@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogsettings.h"
+#include "host/dialogsettings.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "entrylistmodel.h"
 #include "fakehostui.h"
 #include "filesread.h"
-#include "form1.h"
-#include "form2.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "progress/form2.h"
 #include "shownwindow.h"
 #include "testfiles.h"
 

@@ -1,6 +1,6 @@
 #include "commandline.h"
 
-#include "appinfo.h"
+#include "resources/appinfo.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "deferrediconstyle.h"
 
-#include "deferredicon.h"
+#include "resources/deferredicon.h"
 
 #include <QPointer>
 

@@ -1,4 +1,4 @@
-#include "entrylistmodel.h"
+#include "mainwindow/entrylistmodel.h"
 
 #include "entrylist/entrytext.h"
 #include "shownentry.h"
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <new>
 
+using namespace Qt::StringLiterals;
 using listfile::FileResult;
 
 namespace {
@@ -54,7 +55,7 @@ struct EntryListModel::FilesRead
             list.reset();
             failures = {FileResult::failure(
                     fileNames.size() == 1 ? fileNames.first() : QString(),
-                    tr("There is not enough memory for this file. The list is as it was."))};
+                    u"There is not enough memory for this file. The list is as it was."_s)};
             return;
         }
         failures = listfile::ReadListFiles(fileNames, *list);

@@ -1,6 +1,5 @@
 #include "filedroptarget.h"
 
-#include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -19,11 +18,6 @@ void acceptAsCopy(QDropEvent *event)
 
 using namespace Qt::StringLiterals;
 using listfile::FileResult;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FileDropTarget", text);
-}
 
 struct DroppedFiles
 {
@@ -48,9 +42,8 @@ DroppedFiles droppedFiles(const QMimeData *data)
         if (!host.isEmpty() && host.compare(u"localhost"_s, Qt::CaseInsensitive) != 0) {
             files.refused.append(FileResult::failure(
                     url.toDisplayString(),
-                    tr("The file is on another computer, \"%1\". Only files on this computer "
-                       "can be opened.")
-                            .arg(host)));
+                    u"The file is on another computer, \"%1\". Only files on this computer "
+                    u"can be opened."_s.arg(host)));
             continue;
         }
         QUrl local = url;
@@ -60,7 +53,7 @@ DroppedFiles droppedFiles(const QMimeData *data)
         if (fileName.contains(QChar::Null)) {
             files.refused.append(FileResult::failure(
                     url.toDisplayString(),
-                    tr("The file name holds a NUL character (%00), which no file name can hold.")));
+                    u"The file name holds a NUL character (%00), which no file name can hold."_s));
             continue;
         }
         files.fileNames.append(fileName);

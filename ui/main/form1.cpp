@@ -1,20 +1,20 @@
-#include "form1.h"
+#include "mainwindow/form1.h"
 
-#include "appinfo.h"
 #include "cutofftooltip.h"
-#include "dialogsettings.h"
-#include "entrylistmodel.h"
 #include "filedroptarget.h"
-#include "form2.h"
+#include "host/dialogsettings.h"
+#include "host/taskbarstate.h"
+#include "host/windowkeeper.h"
 #include "listfile/listfile.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/statuspanels.h"
 #include "menubarlook.h"
 #include "module1.h"
+#include "progress/form2.h"
+#include "resources/appinfo.h"
 #include "shownentry.h"
 #include "shownfilename.h"
-#include "statuspanels.h"
-#include "taskbarstate.h"
-#include "twips.h"
-#include "windowkeeper.h"
+#include "uishared/twips.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -75,7 +75,7 @@ void Form1::createList()
     m_list = new EntryListModel(this);
     m_listView = new QListView(client);
     m_listView->setObjectName(u"List1"_s);
-    m_listView->setAccessibleName(tr("Entries"));
+    m_listView->setAccessibleName(u"Entries"_s);
     m_listView->setModel(m_list);
     m_listView->setUniformItemSizes(true);
     m_listView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -113,13 +113,13 @@ void Form1::createMenuBar()
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, command);
     };
-    addItem(u"mnuOpen"_s, tr("Open"), &Form1::mnuOpen_Click);
+    addItem(u"mnuOpen"_s, u"Open"_s, &Form1::mnuOpen_Click);
     addBarSeparator(bar, u"mnuBar2"_s);
-    addItem(u"mnuSave"_s, tr("Save"), &Form1::mnuSave_Click);
+    addItem(u"mnuSave"_s, u"Save"_s, &Form1::mnuSave_Click);
     addBarSeparator(bar, u"mnuBar3"_s);
-    addItem(u"mnuExit"_s, tr("Exit"), &Form1::mnuExit_Click);
+    addItem(u"mnuExit"_s, u"Exit"_s, &Form1::mnuExit_Click);
     addBarSeparator(bar, u"mnuBar"_s);
-    addItem(u"mnuAbout"_s, tr("About"), &Form1::mnuAbout_Click);
+    addItem(u"mnuAbout"_s, u"About"_s, &Form1::mnuAbout_Click);
     // A command run from the keyboard leaves the focus on the bar, with no
     // item selected, once its box has closed; the list takes it back, as it
     // does after a click.
@@ -149,24 +149,24 @@ void Form1::reportFileError(const QString &what, const listfile::FileResult &res
 {
     // A file refused for want of room in the list was read, but not added.
     const QString headline = result.isListFull()
-            ? (result.fileName().isEmpty() ? tr("Could not add the files")
-                                           : tr("Could not add the file"))
+            ? (result.fileName().isEmpty() ? u"Could not add the files"_s
+                                           : u"Could not add the file"_s)
             : what;
     QString text = headline;
     if (!result.fileName().isEmpty())
         text += u"\r\n"_s % shownFileName(result.fileName());
     text += u"\r\n\r\n"_s % markedForDisplay(result.reason());
-    m_host.ShowMessage(text, MessageStyle::Warning, tr("Error"));
+    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
 }
 
 void Form1::reportFileErrors(const QList<FileResult> &failures)
 {
     if (failures.size() == 1)
-        return reportFileError(tr("Could not read the file"), failures.first());
+        return reportFileError(u"Could not read the file"_s, failures.first());
     // Past this many, the files are only counted: the box stays short
     // enough to read.
     constexpr qsizetype namedAtMost = 8;
-    QString text = tr("Could not read %1 of the files").arg(failures.size());
+    QString text = u"Could not read %1 of the files"_s.arg(failures.size());
     for (const FileResult &failure : failures.first(qMin(failures.size(), namedAtMost))) {
         text += u"\r\n\r\n"_s;
         if (!failure.fileName().isEmpty())
@@ -174,14 +174,14 @@ void Form1::reportFileErrors(const QList<FileResult> &failures)
         text += markedForDisplay(failure.reason());
     }
     if (failures.size() > namedAtMost)
-        text += u"\r\n\r\n"_s % tr("and %1 more.").arg(failures.size() - namedAtMost);
-    m_host.ShowMessage(text, MessageStyle::Warning, tr("Error"));
+        text += u"\r\n\r\n"_s % u"and %1 more."_s.arg(failures.size() - namedAtMost);
+    m_host.ShowMessage(text, MessageStyle::Warning, u"Error"_s);
 }
 
 void Form1::mnuOpen_Click()
 {
     FileDialogSettings &settings = m_openDialog.Settings();
-    settings.Filter = tr("Text Files (*.txt)|*.txt|");
+    settings.Filter = u"Text Files (*.txt)|*.txt|"_s;
     m_openDialog.ShowOpen();
     const QString fileName = m_openDialog.ChosenName();
     // A cancelled dialog ends the command: nothing is read again and the
@@ -278,7 +278,7 @@ void Form1::showProgressWindow()
 void Form1::mnuSave_Click()
 {
     if (m_list->entries().Count() == 0) {
-        m_host.ShowMessage(tr("There's nothing to save!"), MessageStyle::OkOnly, tr("Error"));
+        m_host.ShowMessage(u"There's nothing to save!"_s, MessageStyle::OkOnly, u"Error"_s);
         return;
     }
     if (const QString chosen = saveListAs(); !chosen.isEmpty())
@@ -305,10 +305,11 @@ QString Form1::saveListAs()
         return {};
     const listfile::FileResult result = listfile::WriteListFile(fileName, m_list->entries());
     if (result.ok())
-        m_host.ShowMessage(tr("File was saved successfully!"), MessageStyle::OkOnly,
-                           tr("Finished"));
+        m_host.ShowMessage(u"File was saved successfully!"_s, MessageStyle::OkOnly, u"Finished"_s);
+    else if (result.isWrittenNotSafe())
+        reportFileError(u"Saved the file, but could not make sure it is on disk"_s, result);
     else
-        reportFileError(tr("Could not save the file"), result);
+        reportFileError(u"Could not save the file"_s, result);
     return fileName;
 }
 
@@ -322,9 +323,9 @@ void Form1::mnuExit_Click()
 void Form1::mnuAbout_Click()
 {
     const QString blankLine = u"\r\n\r\n"_s;
-    const QString text = tr("Lexivorn v1.0 alphabetizes your text lists.") % blankLine
-            % tr("Written by the Lexivorn developers.") % blankLine
-            % tr("Report bugs to:  bugs@lexivorn.example.org") % blankLine % AppInfo::RightsNotice
+    const QString text = u"Lexivorn v1.0 alphabetizes your text lists."_s % blankLine
+            % u"Written by the Lexivorn developers."_s % blankLine
+            % u"Report bugs to:  bugs@lexivorn.example.org"_s % blankLine % AppInfo::RightsNotice
             % blankLine;
-    m_host.ShowMessage(text, MessageStyle::Information, tr("About %1").arg(AppInfo::DisplayName));
+    m_host.ShowMessage(text, MessageStyle::Information, u"About "_s % AppInfo::DisplayName);
 }

@@ -1,7 +1,7 @@
-#include "statuspanels.h"
+#include "mainwindow/statuspanels.h"
 
-#include "appinfo.h"
-#include "twips.h"
+#include "resources/appinfo.h"
+#include "uishared/twips.h"
 
 #include <QDate>
 #include <QLabel>
@@ -17,15 +17,15 @@ namespace {
 struct PanelLayout
 {
     int widthTwips;
-    const char *accessibleName; // what the panel shows, for screen readers
-    const char *toolTip;
+    QStringView accessibleName; // what the panel shows, for screen readers
+    QStringView toolTip;
 };
 
 constexpr PanelLayout Panels[4] = {
-        {3000, QT_TR_NOOP("Rights notice"), nullptr}, // the tooltip repeats the notice itself
-        {1990, QT_TR_NOOP("Entry count"), QT_TR_NOOP("How many entries in the current list")},
-        {1440, QT_TR_NOOP("Current time"), QT_TR_NOOP("Current time")},
-        {1440, QT_TR_NOOP("Current date"), QT_TR_NOOP("Current date")},
+        {3000, u"Rights notice", {}}, // the tooltip repeats the notice itself
+        {1990, u"Entry count", u"How many entries in the current list"},
+        {1440, u"Current time", u"Current time"},
+        {1440, u"Current date", u"Current date"},
 };
 
 // The gap between two panels, in pixels.
@@ -45,8 +45,8 @@ StatusPanels::StatusPanels(QWidget *parent)
         label->setObjectName(u"Panel%1"_s.arg(i + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setFixedWidth(twipsToPixelsX(this, Panels[i].widthTwips));
-        if (Panels[i].toolTip)
-            label->setToolTip(tr(Panels[i].toolTip));
+        if (!Panels[i].toolTip.isEmpty())
+            label->setToolTip(Panels[i].toolTip.toString());
         m_panels[i] = label;
         setPanelText(i + 1, QString());
     }
@@ -66,8 +66,8 @@ void StatusPanels::setPanelText(int panel, const QString &text)
     label->setText(text);
     // Screen readers read the name instead of the text, so the name carries
     // both: "Entry count: 6".
-    const QString what = tr(Panels[panel - 1].accessibleName);
-    label->setAccessibleName(text.isEmpty() ? what : what % u": "_s % text);
+    const QStringView what = Panels[panel - 1].accessibleName;
+    label->setAccessibleName(text.isEmpty() ? what.toString() : what % u": "_s % text);
 }
 
 QString StatusPanels::panelText(int panel) const

@@ -1,9 +1,9 @@
-#include "form2.h"
+#include "progress/form2.h"
 
-#include "hostui.h"
-#include "taskbarstate.h"
-#include "twips.h"
-#include "windowkeeper.h"
+#include "host/hostui.h"
+#include "host/taskbarstate.h"
+#include "host/windowkeeper.h"
+#include "uishared/twips.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
@@ -53,7 +53,7 @@ Form2::Form2(HostUi &host, QWidget *parent)
     }();
     Q_UNUSED(factoryInstalled);
     setObjectName(u"Form2"_s);
-    setAccessibleName(tr("Progress"));
+    setAccessibleName(u"Progress"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(formFont());
 
@@ -87,12 +87,12 @@ Form2::Form2(HostUi &host, QWidget *parent)
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
-    m_progressBar->setAccessibleName(tr("Sorting progress"));
+    m_progressBar->setAccessibleName(u"Sorting progress"_s);
     // The window's one stop for the keyboard, so that a screen reader
     // reaching the window reads the bar and the status with it.
     m_progressBar->setFocusPolicy(Qt::TabFocus);
     m_label->setBuddy(m_progressBar);
-    setStatusText(tr("Sorting text..."));
+    setStatusText(u"Sorting text..."_s);
 
     setFixedSize(twipsToPixelsX(this, 4470), twipsToPixelsY(this, 870));
     centreOnScreen(this);
@@ -140,7 +140,7 @@ void Form2::holdTicks(bool held)
         // The sequence starts from its beginning, as after any read.
         m_progressBar->setRange(0, 100);
         m_progressBar->setValue(0);
-        setStatusText(tr("Sorting text..."));
+        setStatusText(u"Sorting text..."_s);
     }
     if (m_stage == Stage::Playing)
         m_timer->start();
@@ -152,7 +152,7 @@ void Form2::showBusy()
         return;
     // A bar without a range moves on its own, however long the read takes.
     m_progressBar->setRange(0, 0);
-    setStatusText(tr("Please wait..."));
+    setStatusText(u"Please wait..."_s);
 }
 
 bool Form2::isBusy() const
@@ -177,13 +177,13 @@ void Form2::Timer1_Timer()
     case 50:
     case 70:
     case 90:
-        setStatusText(tr("Sorting text..."));
+        setStatusText(u"Sorting text..."_s);
         break;
     case 20:
     case 40:
     case 60:
     case 80:
-        setStatusText(tr("Please wait..."));
+        setStatusText(u"Please wait..."_s);
         break;
     case 100:
         finish();
@@ -199,9 +199,9 @@ void Form2::finish()
     m_timer->stop();
     emit mainWindowWanted();
     hide();
-    const MessageReply answer = m_host.ShowMessage(
-            tr("Text was sorted successfully.\r\n\r\n   Would you like to save?"),
-            MessageStyle::YesNo, tr("Finished"));
+    const MessageReply answer =
+            m_host.ShowMessage(u"Text was sorted successfully.\r\n\r\n   Would you like to save?"_s,
+                               MessageStyle::YesNo, u"Finished"_s);
     if (answer == MessageReply::Yes)
         mnuSave_Click();
     m_stage = Stage::Unloading;

@@ -1,5 +1,5 @@
-#include "entrylistmodel.h"
 #include "filesread.h"
+#include "mainwindow/entrylistmodel.h"
 #include "testfiles.h"
 
 #include <QAbstractItemModelTester>

@@ -1,13 +1,12 @@
-#include "deferrediconstyle.h"
-#include "entrylistmodel.h"
 #include "fakehostui.h"
-#include "form1.h"
-#include "form2.h"
 #include "heldread.h"
+#include "host/windowkeeper.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/statuspanels.h"
 #include "mainwindowfixture.h"
+#include "progress/form2.h"
 #include "shownwindow.h"
-#include "statuspanels.h"
-#include "windowkeeper.h"
 
 #include <optional>
 #include <QAccessible>
@@ -16,6 +15,7 @@
 #include <QFile>
 #include <QListView>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -56,7 +56,6 @@ void tst_Form1::initTestCase()
     // Every size below is what the twips come to at 96 DPI.
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), 96.0);
     QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchY(), 96.0);
-    QApplication::setStyle(new DeferredIconStyle);
 }
 
 void tst_Form1::init()

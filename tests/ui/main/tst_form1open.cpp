@@ -1,10 +1,10 @@
-#include "entrylistmodel.h"
 #include "fakehostui.h"
-#include "form1.h"
-#include "form2.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/statuspanels.h"
 #include "mainwindowfixture.h"
+#include "progress/form2.h"
 #include "shownwindow.h"
-#include "statuspanels.h"
 
 #include <QDir>
 #include <QFile>

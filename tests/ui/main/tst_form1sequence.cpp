@@ -1,10 +1,10 @@
 #include "fakehostui.h"
-#include "form1.h"
-#include "form2.h"
 #include "heldread.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/statuspanels.h"
 #include "mainwindowfixture.h"
+#include "progress/form2.h"
 #include "shownwindow.h"
-#include "statuspanels.h"
 
 #include <optional>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "statuspanels.h"
+#include "mainwindow/statuspanels.h"
 
 #include <QAccessible>
 #include <QDate>

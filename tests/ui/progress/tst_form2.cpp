@@ -1,7 +1,7 @@
-#include "entrylistmodel.h"
 #include "fakehostui.h"
-#include "form1.h"
-#include "form2.h"
+#include "mainwindow/entrylistmodel.h"
+#include "mainwindow/form1.h"
+#include "progress/form2.h"
 #include "progressrun.h"
 #include "shownwindow.h"
 

@@ -21,15 +21,20 @@ public:
     static FileResult failure(const QString &fileName, const QString &reason);
     // The file was read, but the list had no room for all of its lines.
     static FileResult listFull(const QString &fileName, const QString &reason);
+    // The whole list is in the file, but the system could not make sure
+    // that it is on disk: after a power cut the file may not hold it.
+    static FileResult writtenNotSafe(const QString &fileName, const QString &reason);
 
     bool ok() const { return !m_failed; }
     bool isListFull() const { return m_listFull; }
+    bool isWrittenNotSafe() const { return m_writtenNotSafe; }
     QString fileName() const { return m_fileName; }
     QString reason() const { return m_reason; }
 
 private:
     bool m_failed = false;
     bool m_listFull = false;
+    bool m_writtenNotSafe = false;
     QString m_fileName;
     QString m_reason;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commondialog.h"
+#include "host/commondialog.h"
 #include "listfile/listfile.h"
 
 #include <QMainWindow>

@@ -1,17 +1,13 @@
 #pragma once
 
-#include "hostui.h"
-
-#include <QCoreApplication>
+#include "host/hostui.h"
 
 // What the main window's two file dialogs are shown with. The open dialog's
-// filter is set again before every showing. Their texts are translated as
-// the windows' are.
+// filter is set again before every showing.
 inline FileDialogSettings openDialogSettings()
 {
     FileDialogSettings settings;
-    settings.DialogTitle =
-            QCoreApplication::translate("CommonDialog", "Open file to alphabetize...");
+    settings.DialogTitle = QStringLiteral("Open file to alphabetize...");
     settings.DefaultExt = QStringLiteral(".txt");
     return settings;
 }
@@ -19,9 +15,9 @@ inline FileDialogSettings openDialogSettings()
 inline FileDialogSettings saveDialogSettings()
 {
     FileDialogSettings settings;
-    settings.DialogTitle = QCoreApplication::translate("CommonDialog", "Save file as...");
+    settings.DialogTitle = QStringLiteral("Save file as...");
     settings.DefaultExt = QStringLiteral("txt");
-    settings.FileName = QCoreApplication::translate("CommonDialog", "Alphabetized File");
+    settings.FileName = QStringLiteral("Alphabetized File");
     settings.Filter = QStringLiteral("*.txt");
     return settings;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostui.h"
+#include "host/hostui.h"
 
 // A file dialog component a window carries: it keeps its settings between
 // showings and remembers the name chosen in its last showing.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hostui.h"
+#include "host/hostui.h"
 
 // HostUi on Qt's own widgets: QMessageBox and QFileDialog, every one modal
 // to the whole program.
