@@ -78,12 +78,16 @@ private:
     UCollator *m_collator = nullptr;
 };
 
-inline QString folded(const QString &text)
+// Case folded, where I is the capital of dotless ı in Turkish and
+// Azerbaijani, as everywhere else.
+inline QString folded(const QString &text, const QString &locale = QString())
 {
+    const bool turkic = locale.startsWith(u"tr") || locale.startsWith(u"az");
     QString result(3 * text.size(), Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
     result.truncate(u_strFoldCase(reinterpret_cast<UChar *>(result.data()), int32_t(result.size()),
-                                  icuText(text), int32_t(text.size()), U_FOLD_CASE_DEFAULT,
+                                  icuText(text), int32_t(text.size()),
+                                  turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT,
                                   &status));
     return result;
 }
