@@ -120,9 +120,11 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
 void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
                          std::vector<SortRecord>::iterator end)
 {
-    if (end - begin < 2 || std::all_of(begin, end, [&](const SortRecord &record) {
-            return batch[record.index].whole;
-        }))
+    // Whole keys that are equal are equal entries, in arrival order already.
+    bool allWhole = true;
+    for (auto record = begin; record != end && allWhole; ++record)
+        allWhole = batch[record->index].whole;
+    if (end - begin < 2 || allWhole)
         return;
     // A few are compared with each other whatever their order.
     if (end - begin > 8) {
