@@ -6,7 +6,9 @@
 
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace collation {
 
@@ -29,7 +31,7 @@ public:
     bool atEnd() const { return m_at == m_bytes.size(); }
     // The byte the next code point begins at.
     qsizetype position() const { return m_at; }
-    void rewind() { m_at = 0; }
+    void seek(qsizetype at) { m_at = at; }
 
     // The next code point; not at the end.
     char32_t next()
@@ -90,5 +92,27 @@ private:
     const std::array<char32_t, 0x80> *m_high;
     qsizetype m_at = 0;
 };
+
+// How many bytes two texts begin with alike: a block at a time by memcmp(),
+// which compares many bytes at once, then eight at a time.
+inline qsizetype commonPrefix(QByteArrayView x, QByteArrayView y)
+{
+    constexpr qsizetype block = 256;
+    const qsizetype size = std::min(x.size(), y.size());
+    qsizetype at = 0;
+    while (at + block <= size && std::memcmp(x.data() + at, y.data() + at, block) == 0)
+        at += block;
+    for (; at + 8 <= size; at += 8) {
+        quint64 wordX;
+        quint64 wordY;
+        std::memcpy(&wordX, x.data() + at, 8);
+        std::memcpy(&wordY, y.data() + at, 8);
+        if (wordX != wordY)
+            break;
+    }
+    while (at < size && x[at] == y[at])
+        ++at;
+    return at;
+}
 
 } // namespace collation

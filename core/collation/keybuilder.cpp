@@ -42,27 +42,9 @@ namespace collation {
 // two entries' starts tie, compare() orders them as their whole keys
 // would, reading the two texts only as far as they differ: ICU compares
 // the weights through the iterators it builds sort keys with, and the
-// foldings are compared code point by code point. Nothing of it is kept.
+// foldings are compared code point by code point. Nothing of keys is kept.
 
 namespace {
-
-// How many bytes two texts begin with alike, eight at a time.
-qsizetype commonPrefix(QByteArrayView x, QByteArrayView y)
-{
-    const qsizetype size = std::min(x.size(), y.size());
-    qsizetype at = 0;
-    for (; at + 8 <= size; at += 8) {
-        quint64 wordX;
-        quint64 wordY;
-        std::memcpy(&wordX, x.data() + at, 8);
-        std::memcpy(&wordY, y.data() + at, 8);
-        if (wordX != wordY)
-            break;
-    }
-    while (at < size && x[at] == y[at])
-        ++at;
-    return at;
-}
 
 int compareAscii(QByteArrayView x, QByteArrayView y)
 {

@@ -1,6 +1,8 @@
 #include "restartpoint.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace collation {
 
@@ -21,6 +23,16 @@ constexpr int restartSearch = 256;
 // ICU counts the units of a text in 32 bits: longer entries are compared
 // from their start, so that their weights end where they always end.
 constexpr qsizetype longestRestarted = qsizetype(1) << 30;
+// How many of their first bytes the last two entries walked for the same
+// text are remembered, with the places found there.
+constexpr qsizetype rememberedBytes = 64 * 1024;
+
+// Keeps a copy of `bytes` in `copy`, whose room is used again.
+void remember(QByteArray &copy, QByteArrayView bytes)
+{
+    copy.resize(bytes.size());
+    std::memcpy(copy.data(), bytes.data(), size_t(bytes.size()));
+}
 
 qsizetype asciiPrefix(QByteArrayView bytes)
 {
@@ -36,10 +48,17 @@ qsizetype asciiPrefix(QByteArrayView bytes)
 class DecomposedReader
 {
 public:
-    DecomposedReader(const EntryCodePoints &source, PieceTable &pieces)
+    // Reads from byte `at`, where a piece begins that follows `codePoints`
+    // others and begins an NFC segment, so that the marks before it have no
+    // say in their order.
+    DecomposedReader(const EntryCodePoints &source, PieceTable &pieces, qsizetype at,
+                     qsizetype codePoints)
         : m_source(source)
         , m_pieces(pieces)
-    { }
+        , m_codePoints(codePoints)
+    {
+        m_source.seek(at);
+    }
 
     bool pending() const { return m_at < m_size; }
     char16_t unit() const { return m_units[m_at]; }
@@ -135,28 +154,83 @@ qsizetype RestartPoints::afterSameBytes(const EntryCodePoints &a, const EntryCod
     return 0;
 }
 
-// Walks both entries as long as their foldings decompose alike, and takes
-// the last place that is followed by enough of that in both.
+// Merging compares one entry with a run of others that begin as each other
+// do, so most walks begin as the last one did: they go on from the last
+// place found where both entries still hold what the last two held.
 RestartPoint RestartPoints::afterSameText(const EntryCodePoints &a, const EntryCodePoints &b)
 {
-    m_candidates.clear();
-    DecomposedReader x(a, m_pieces);
-    DecomposedReader y(b, m_pieces);
+    const qsizetype straight = resumable(a, b);
+    const qsizetype crossed = resumable(b, a);
+    if (crossed <= straight)
+        return walkSameText(a, b, straight);
+    const RestartPoint found = walkSameText(b, a, crossed);
+    return {found.b, found.a, found.sameBytes};
+}
+
+// How many of the last walk's places hold for `a` and `b`, read in that
+// order: those with the same bytes before them as before. What the walk
+// knows at a place it learned from the bytes before it.
+qsizetype RestartPoints::resumable(const EntryCodePoints &a, const EntryCodePoints &b) const
+{
+    if (a.encoding() != m_walkedEncodingA || b.encoding() != m_walkedEncodingB)
+        return 0;
+    const qsizetype sameA = commonPrefix(m_walkedA, a.bytes());
+    const qsizetype sameB = commonPrefix(m_walkedB, b.bytes());
+    auto candidate = m_candidates.rbegin();
+    while (candidate != m_candidates.rend() && (candidate->a > sameA || candidate->b > sameB))
+        ++candidate;
+    return m_candidates.rend() - candidate;
+}
+
+bool RestartPoints::followedByWindow(const Candidate &candidate, qsizetype alikeA,
+                                     qsizetype alikeB) const
+{
+    return alikeA - candidate.codePointsA >= m_window && alikeB - candidate.codePointsB >= m_window;
+}
+
+// Walks both entries as long as their foldings decompose alike, and takes
+// the last place that is followed by enough of that in both. The walk goes
+// on from the `resumeAt`th place remembered, or from the start. Places past
+// the remembered bytes are kept only until a later one is followed by
+// enough, so that two long entries cost no memory to walk.
+RestartPoint RestartPoints::walkSameText(const EntryCodePoints &a, const EntryCodePoints &b,
+                                         qsizetype resumeAt)
+{
+    Candidate from = {0, 0, 0, 0};
+    if (resumeAt > 0)
+        from = m_candidates[size_t(resumeAt - 1)];
+    m_candidates.resize(size_t(qMax(resumeAt - 1, qsizetype(0))));
+    DecomposedReader x(a, m_pieces, from.a, from.codePointsA);
+    DecomposedReader y(b, m_pieces, from.b, from.codePointsB);
+    const qsizetype rememberedA = qMin(a.byteCount(), rememberedBytes);
+    const qsizetype rememberedB = qMin(b.byteCount(), rememberedBytes);
+    // Places past the remembered bytes: the last followed by enough, and
+    // those after it, at most one for each code point of the window.
+    std::optional<Candidate> settled;
+    std::deque<Candidate> &pending = m_pending;
+    pending.clear();
     // The code points read where both readers last ended a piece together.
-    qsizetype alikeA = 0;
-    qsizetype alikeB = 0;
+    qsizetype alikeA = from.codePointsA;
+    qsizetype alikeB = from.codePointsB;
     for (bool alike = true; alike;) {
         if (!x.pending() && !y.pending()) {
             alikeA = x.codePoints();
             alikeB = y.codePoints();
-            const qsizetype atA = x.position();
-            const qsizetype atB = y.position();
+            while (!pending.empty() && followedByWindow(pending.front(), alikeA, alikeB)) {
+                settled = pending.front();
+                pending.pop_front();
+            }
+            const Candidate place = {x.position(), y.position(), alikeA, alikeB};
             const Piece *pieceA = x.read();
             const Piece *pieceB = y.read();
             if (!pieceA || !pieceB)
                 break;
-            if (pieceA->has(m_restart) && pieceB->has(m_restart) && (atA > 0 || atB > 0))
-                m_candidates.push_back({atA, atB, alikeA, alikeB});
+            if (pieceA->has(m_restart) && pieceB->has(m_restart) && (place.a > 0 || place.b > 0)) {
+                if (place.a <= rememberedA && place.b <= rememberedB)
+                    m_candidates.push_back(place);
+                else
+                    pending.push_back(place);
+            }
         } else if (!x.pending() ? !x.read() : !y.pending() && !y.read()) {
             break;
         }
@@ -169,9 +243,19 @@ RestartPoint RestartPoints::afterSameText(const EntryCodePoints &a, const EntryC
             y.pop();
         }
     }
+    remember(m_walkedA, a.bytes().first(rememberedA));
+    remember(m_walkedB, b.bytes().first(rememberedB));
+    m_walkedEncodingA = a.encoding();
+    m_walkedEncodingB = b.encoding();
+
+    for (auto candidate = pending.rbegin(); candidate != pending.rend(); ++candidate) {
+        if (followedByWindow(*candidate, alikeA, alikeB))
+            return {candidate->a, candidate->b, false};
+    }
+    if (settled)
+        return {settled->a, settled->b, false};
     for (auto candidate = m_candidates.rbegin(); candidate != m_candidates.rend(); ++candidate) {
-        if (alikeA - candidate->codePointsA >= m_window
-            && alikeB - candidate->codePointsB >= m_window)
+        if (followedByWindow(*candidate, alikeA, alikeB))
             return {candidate->a, candidate->b, false};
     }
     return {};

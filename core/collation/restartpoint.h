@@ -3,6 +3,9 @@
 #include "entrycodepoints.h"
 #include "piecetable.h"
 
+#include <QByteArray>
+
+#include <deque>
 #include <vector>
 
 namespace collation {
@@ -38,15 +41,6 @@ public:
     RestartPoint find(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype sameBytes);
 
 private:
-    qsizetype afterSameBytes(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype common);
-    bool mayGoOnAlike(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype sameBytes);
-    RestartPoint afterSameText(const EntryCodePoints &a, const EntryCodePoints &b);
-
-    PieceTable &m_pieces;
-    const Piece::Flag m_restart;
-    const int m_window;
-    const qsizetype m_shortest;
-    const bool m_sameTextToo;
     struct Candidate
     {
         qsizetype a;
@@ -54,7 +48,29 @@ private:
         qsizetype codePointsA;
         qsizetype codePointsB;
     };
+
+    qsizetype afterSameBytes(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype common);
+    bool mayGoOnAlike(const EntryCodePoints &a, const EntryCodePoints &b, qsizetype sameBytes);
+    RestartPoint afterSameText(const EntryCodePoints &a, const EntryCodePoints &b);
+    qsizetype resumable(const EntryCodePoints &a, const EntryCodePoints &b) const;
+    RestartPoint walkSameText(const EntryCodePoints &a, const EntryCodePoints &b,
+                              qsizetype resumeAt);
+    bool followedByWindow(const Candidate &candidate, qsizetype alikeA, qsizetype alikeB) const;
+
+    PieceTable &m_pieces;
+    const Piece::Flag m_restart;
+    const int m_window;
+    const qsizetype m_shortest;
+    const bool m_sameTextToo;
+    // The last two entries walked for the same text, as far as their first
+    // remembered bytes, and the places found in them there.
+    QByteArray m_walkedA;
+    QByteArray m_walkedB;
+    EntryEncoding m_walkedEncodingA = EntryEncoding::Ascii;
+    EntryEncoding m_walkedEncodingB = EntryEncoding::Ascii;
     std::vector<Candidate> m_candidates;
+    // Places past the remembered bytes not yet followed by enough.
+    std::deque<Candidate> m_pending;
 };
 
 } // namespace collation

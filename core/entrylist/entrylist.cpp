@@ -32,8 +32,7 @@ int EntryList::compare(Entry &a, Entry &b)
 {
     if (a.start != b.start)
         return a.start < b.start ? -1 : 1;
-    // Lists hold many lines twice.
-    if ((a.whole && b.whole) || a.bytes == b.bytes)
+    if (a.whole && b.whole)
         return 0;
     return m_collator.compareTied(a.bytes, a.encoding, b.bytes, b.encoding);
 }

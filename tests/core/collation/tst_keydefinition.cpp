@@ -266,10 +266,18 @@ void tst_KeyDefinition::tiesComparedFromWhereEntriesPart()
         QVERIFY2(textOrder(collator, beginning.repeated(60) + a, beginning.repeated(60) + b)
                          == textOrder(collator, beginning + a, beginning + b),
                  qPrintable(message));
-        QVERIFY2(textOrder(collator, composed(beginning).repeated(60) + a,
-                           decomposed(beginning).repeated(60) + b)
-                         == textOrder(collator, composed(beginning) + a, decomposed(beginning) + b),
-                 qPrintable(u"composed and decomposed "_s + message));
+        // One entry compared with others in turn, from either side, as a
+        // merge compares them.
+        const QString composedA = composed(beginning).repeated(60) + a;
+        for (const QString &other : QStringList{b, randomText(4), b + randomText(2)}) {
+            const QString decomposedOther = decomposed(beginning).repeated(60) + other;
+            const int order =
+                    textOrder(collator, composed(beginning) + a, decomposed(beginning) + other);
+            QVERIFY2(textOrder(collator, composedA, decomposedOther) == order,
+                     qPrintable(u"composed and decomposed "_s + message + u" | "_s + other));
+            QVERIFY2(textOrder(collator, decomposedOther, composedA) == -order,
+                     qPrintable(u"decomposed and composed "_s + message + u" | "_s + other));
+        }
     }
 }
 

@@ -49,7 +49,9 @@ public:
 
     // Orders two entries whose starts are equal: less than zero when `a`
     // comes first, zero when their keys are equal. Reads the two as far as
-    // it takes to tell them apart, and keeps nothing of them.
+    // it takes to tell them apart. Of entries that are the same text written
+    // otherwise, the first 64 KB of the last two are kept, so that comparing
+    // one with a run of others does not read their beginnings again.
     int compareTied(QByteArrayView a, std::optional<EntryEncoding> &aEncoding, QByteArrayView b,
                     std::optional<EntryEncoding> &bEncoding);
 
