@@ -162,6 +162,9 @@ def main():
                     ties.get(f"lexivorn {tie}"), ties.get(f"sort C {tie}"), 1.0)
         goals.megabytes(f"ties-{tie}, en_US: peak memory", peaks.get(f"ties-{tie} lexivorn en_US"),
                         1.25 * inputs[f"ties-{tie}-32767"] / MB + 40, "1.25x input + 40 MB")
+    goals.megabytes("two tied 50 MB lines, en_US: peak memory",
+                    peaks.get("two-tied-lines-50MB lexivorn en_US"),
+                    1.25 * inputs["two-tied-lines-50MB"] / MB + 40, "1.25x input + 40 MB")
     goals.print("Goals of the key work")
 
     earlier = Goals()

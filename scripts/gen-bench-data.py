@@ -30,6 +30,10 @@ whose weights are long (94 MB); 1500 x "e" with an acute, composed and
 decomposed in turn (117 MB); and the same with each line either all composed
 or all decomposed, in turn.
 
+Writes two-tied-lines-50MB.txt: two lines of ten million "e" with an acute,
+the first composed, the second decomposed, so that the two read alike to
+their ends.
+
 The same seed always gives the same bytes. Files already written by this
 version of the script with the same seed are kept, not written again.
 """
@@ -265,6 +269,8 @@ def main():
     write(outdir, "ties-fdfa-32767.txt", tie_lines(random.Random(seed), lambda i: "\uFDFA" * 1000))
     write(outdir, "ties-eacute-32767.txt",
           tie_lines(random.Random(seed), lambda i: "\u00E9e\u0301" * 750))
+    write(outdir, "two-tied-lines-50MB.txt",
+          ("\u00E9" * 10_000_000 + "b\r\n" + "e\u0301" * 10_000_000 + "a\r\n").encode("utf-8"))
     write(outdir, "ties-eacute-lines-32767.txt",
           tie_lines(random.Random(seed), lambda i: ("e\u0301" if i % 2 else "\u00E9") * 1500))
     with open(stamp_path, "w") as f:
