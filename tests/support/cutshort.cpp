@@ -13,7 +13,8 @@
 // - LEXIVORN_FAIL_AT: reads from there on fail with EIO.
 // - LEXIVORN_STATED_SIZE: the file states this size.
 // - LEXIVORN_AGE: the file's times show this many milliseconds older.
-// Every other call goes on as it would without it.
+// Reads at an offset (pread) are played as reads are. Every other call goes
+// on as it would without it.
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -211,4 +212,16 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
     static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
     return readAt(fd, ::lseek(fd, 0, SEEK_CUR), size,
                   [&](size_t wanted) { return next(fd, buffer, wanted); });
+}
+
+extern "C" ssize_t pread64(int fd, void *buffer, size_t size, off_t at)
+{
+    using PreadFunction = ssize_t (*)(int, void *, size_t, off_t);
+    static const auto next = reinterpret_cast<PreadFunction>(::dlsym(RTLD_NEXT, "pread64"));
+    return readAt(fd, at, size, [&](size_t wanted) { return next(fd, buffer, wanted, at); });
+}
+
+extern "C" ssize_t pread(int fd, void *buffer, size_t size, off_t at)
+{
+    return pread64(fd, buffer, size, at);
 }

@@ -28,6 +28,24 @@ QString undecodableName(const QTemporaryDir &dir)
     return QFile::decodeName(name);
 }
 
+// Numbered lines of 1000 bytes, more than 16 MB of them: a file of so many
+// bytes is read in two halves at once, and its lines are made on two
+// threads.
+QList<QByteArray> wideLines()
+{
+    QList<QByteArray> lines;
+    for (int line = 0; line < 17'500; ++line)
+        lines.append("line-" + QByteArray::number(line).rightJustified(5, '0')
+                     + QByteArray(990, 'x'));
+    return lines;
+}
+
+// A few bytes into the given line of those.
+QByteArray wideOffset(int line)
+{
+    return QByteArray::number(line * 1002 + 9);
+}
+
 } // namespace
 
 class tst_ListFile : public QObject
@@ -99,6 +117,8 @@ void tst_ListFile::readLines_data()
     QTest::newRow("CR LF across the end of the first 4 KB") << start + "\r\ny\r\n" << L{start, "y"};
     const QByteArray longLine(4096 + 65535, 'x');
     QTest::newRow("CR LF after a line of over 64 KB") << longLine + "\r\ny" << L{longLine, "y"};
+    const QList<QByteArray> wide = wideLines();
+    QTest::newRow("file read in two halves at once") << wide.join("\r\n") + "\r\n" << wide;
 }
 
 void tst_ListFile::readLines()
@@ -241,6 +261,21 @@ void tst_ListFile::readRefuses_data()
     QTest::newRow("read error after some lines")
             << fileFor() << numbered << L{"LEXIVORN_FAIL_AT=" + QByteArray::number(read)}
             << u"Input/output error"_s << lines.first(8333);
+    // Either half of a file read in two at once may fail or end early.
+    const QList<QByteArray> wide = wideLines();
+    const QByteArray wideFile = wide.join("\r\n") + "\r\n";
+    QTest::newRow("large file, read error in its first half")
+            << fileFor() << wideFile << L{"LEXIVORN_FAIL_AT=" + wideOffset(4000)}
+            << u"Input/output error"_s << wide.first(4000);
+    QTest::newRow("large file, read error in its second half")
+            << fileFor() << wideFile << L{"LEXIVORN_FAIL_AT=" + wideOffset(13'000)}
+            << u"Input/output error"_s << wide.first(13'000);
+    QTest::newRow("large file that ends in the first half of its stated size")
+            << fileFor() << wideFile << L{"LEXIVORN_END_AT=" + wideOffset(4000)}
+            << u"The file ended after 4 MB, though it states a size of 18 MB: part of it could "
+               u"not be read. It may be on a network file system that has not caught up with it "
+               u"yet. The list is as it was."_s
+            << L{};
 }
 
 void tst_ListFile::readRefuses()
