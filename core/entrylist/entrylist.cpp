@@ -1,8 +1,59 @@
 #include "entrylist/entrylist.h"
 
 #include <algorithm>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace core {
+
+namespace {
+
+// Batches of more bytes than this are worked on by two threads.
+constexpr qsizetype twoThreadBytes = 16 * 1024 * 1024;
+
+qsizetype bytesOf(const QList<QByteArray> &entries)
+{
+    qsizetype bytes = 0;
+    for (const QByteArray &entry : entries)
+        bytes += entry.size();
+    return bytes;
+}
+
+// Runs `first` here and `second` on a thread of its own at once, and
+// returns when both are done; what either throws is thrown here once both
+// are. Where no thread can be had, `second` runs here after `first`.
+template<typename First, typename Second> void runBoth(First first, Second second)
+{
+    std::exception_ptr secondFailed;
+    std::thread thread;
+    try {
+        thread = std::thread([&] {
+            try {
+                second();
+            } catch (...) {
+                secondFailed = std::current_exception();
+            }
+        });
+    } catch (const std::system_error &) {
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr firstFailed;
+    try {
+        first();
+    } catch (...) {
+        firstFailed = std::current_exception();
+    }
+    thread.join();
+    if (firstFailed)
+        std::rethrow_exception(firstFailed);
+    if (secondFailed)
+        std::rethrow_exception(secondFailed);
+}
+
+} // namespace
 
 EntryList::EntryList(const QLocale &locale)
     : m_locale(locale)
@@ -16,32 +67,96 @@ EntryList::EntryList(const EntryList &other)
     m_entries = other.m_entries;
 }
 
-EntryList::Entry EntryList::makeEntry(const QByteArray &bytes)
+EntryList::Entry EntryList::makeEntry(collation::EntryCollator &collator, const QByteArray &bytes)
 {
     Entry entry;
     entry.bytes = bytes;
-    const collation::EntryCollator::Start start = m_collator.start(bytes, entry.encoding);
+    const collation::EntryCollator::Start start = collator.start(bytes, entry.encoding);
     entry.start = start.bytes;
     entry.whole = start.whole;
     return entry;
 }
 
+// Makes the entries of `entries` into `made`, the second half of their
+// bytes on a second thread with `twoThreads`.
+void EntryList::makeEntries(const QList<QByteArray> &entries, Entry *made, bool twoThreads)
+{
+    const auto makeRange = [&](collation::EntryCollator &collator, qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i)
+            made[i] = makeEntry(collator, entries[i]);
+    };
+    const qsizetype count = entries.size();
+    if (!twoThreads) {
+        makeRange(m_collator, 0, count);
+        return;
+    }
+    const qsizetype bytes = bytesOf(entries);
+    qsizetype half = 0;
+    for (qsizetype firstBytes = 0; firstBytes < bytes / 2; ++half)
+        firstBytes += entries[half].size();
+    const auto first = [&] {
+        makeRange(m_collator, 0, half);
+    };
+    const auto second = [&] {
+        collation::EntryCollator collator(m_locale);
+        makeRange(collator, half, count);
+    };
+    runBoth(first, second);
+}
+
+// Orders each run of batch records whose starts tie, the runs of the second
+// half of such records on a second thread with `twoThreads`.
+void EntryList::sortTiedRuns(Entry *batch, std::vector<SortRecord> &order, bool twoThreads)
+{
+    std::vector<std::pair<size_t, size_t>> runs;
+    size_t tied = 0;
+    for (size_t run = 0, end = 1; run < order.size(); run = end++) {
+        while (end < order.size() && order[end].start == order[run].start)
+            ++end;
+        if (end - run > 1) {
+            runs.emplace_back(run, end);
+            tied += end - run;
+        }
+    }
+    const auto sortRuns = [&](collation::EntryCollator &collator, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            sortTied(collator, batch, order.begin() + qsizetype(runs[i].first),
+                     order.begin() + qsizetype(runs[i].second));
+        }
+    };
+    if (!twoThreads) {
+        sortRuns(m_collator, 0, runs.size());
+        return;
+    }
+    size_t half = 0;
+    for (size_t firstTied = 0; firstTied < tied / 2; ++half)
+        firstTied += runs[half].second - runs[half].first;
+    const auto first = [&] {
+        sortRuns(m_collator, 0, half);
+    };
+    const auto second = [&] {
+        collation::EntryCollator collator(m_locale);
+        sortRuns(collator, half, runs.size());
+    };
+    runBoth(first, second);
+}
+
 // Orders two entries by the starts of their keys, and where those tie, by
 // the entries themselves.
-int EntryList::compare(Entry &a, Entry &b)
+int EntryList::compare(collation::EntryCollator &collator, Entry &a, Entry &b)
 {
     if (a.start != b.start)
         return a.start < b.start ? -1 : 1;
     if (a.whole && b.whole)
         return 0;
-    return m_collator.compareTied(a.bytes, a.encoding, b.bytes, b.encoding);
+    return collator.compareTied(a.bytes, a.encoding, b.bytes, b.encoding);
 }
 
 bool EntryList::Add(QByteArrayView entry)
 {
     if (Room() == 0)
         return false;
-    Entry added = makeEntry(entry.toByteArray());
+    Entry added = makeEntry(m_collator, entry.toByteArray());
     const size_t place = placeAfterEqual(added, m_entries.size());
     m_entries.insert(m_entries.begin() + qsizetype(place), std::move(added));
     return true;
@@ -64,22 +179,21 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
         m_storage.reserve(m_storage.size() + size_t(storage.size()));
         m_entries.reserve(listCount + count);
         order.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            m_entries.push_back(makeEntry(entries[qsizetype(i)]));
-            order[i] = {m_entries.back().start, qsizetype(i)};
-        }
+        m_entries.resize(listCount + count);
         Entry *batch = m_entries.data() + listCount;
+        // Long entries take longer to be read for their encodings, their
+        // starts and their ties than to be sorted: a batch of many bytes is
+        // worked on by two threads, each with a collator of its own.
+        const bool twoThreads = bytesOf(entries) > twoThreadBytes;
+        makeEntries(entries, batch, twoThreads);
+        for (size_t i = 0; i < count; ++i)
+            order[i] = {batch[i].start, qsizetype(i)};
         // By their starts first, which orders most entries, equal starts in
         // arrival order.
         std::sort(order.begin(), order.end(), [](const SortRecord &a, const SortRecord &b) {
             return a.start != b.start ? a.start < b.start : a.index < b.index;
         });
-        for (size_t run = 0, end = 1; run < count; run = end++) {
-            while (end < count && order[end].start == order[run].start)
-                ++end;
-            if (end - run > 1)
-                sortTied(batch, order.begin() + qsizetype(run), order.begin() + qsizetype(end));
-        }
+        sortTiedRuns(batch, order, twoThreads);
         // Each entry of the sorted batch goes after the list's entries equal
         // to it, which is where adding them one by one would put them; the
         // places grow with the batch.
@@ -116,7 +230,8 @@ bool EntryList::Add(const QList<QByteArray> &entries, const QList<QByteArray> &s
 // then compares entries that begin alike, and compares each with one that
 // begins otherwise about once. Equal entries keep their arrival order, so
 // the batch comes out as adding it one by one would leave it.
-void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
+void EntryList::sortTied(collation::EntryCollator &collator, Entry *batch,
+                         std::vector<SortRecord>::iterator begin,
                          std::vector<SortRecord>::iterator end)
 {
     // Whole keys that are equal are equal entries, in arrival order already.
@@ -132,7 +247,7 @@ void EntryList::sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
         });
     }
     std::stable_sort(begin, end, [&](const SortRecord &a, const SortRecord &b) {
-        const int byEntry = compare(batch[a.index], batch[b.index]);
+        const int byEntry = compare(collator, batch[a.index], batch[b.index]);
         return byEntry != 0 ? byEntry < 0 : a.index < b.index;
     });
 }
@@ -148,7 +263,7 @@ size_t EntryList::placeAfterEqual(Entry &entry, size_t listCount, size_t from)
     size_t high = listCount;
     for (size_t step = 1; low + step - 1 < high; step *= 2) {
         const size_t probe = low + step - 1;
-        if (compare(entry, m_entries[probe]) < 0) {
+        if (compare(m_collator, entry, m_entries[probe]) < 0) {
             high = probe;
             break;
         }
@@ -156,7 +271,7 @@ size_t EntryList::placeAfterEqual(Entry &entry, size_t listCount, size_t from)
     }
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (compare(entry, m_entries[middle]) < 0)
+        if (compare(m_collator, entry, m_entries[middle]) < 0)
             high = middle;
         else
             low = middle + 1;

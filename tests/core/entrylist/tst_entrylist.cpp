@@ -169,24 +169,36 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<QByteArray>("stem");
     QTest::addColumn<QList<QByteArray>>("letters");
+    // Random letters before the stem, and entries in each batch.
+    QTest::addColumn<int>("head");
+    QTest::addColumn<int>("perRound");
     const QList<QByteArray> latin = {"a", "A", "b", " ", "\xC3\xA9", "\xC3\x89", "e", "\xE9"};
     for (const QString &locale : {u"C"_s, u"en_US"_s, u"sv_SE"_s}) {
         for (quint32 seed : {1u, 2u, 3u})
             QTest::addRow("%s seed %u", qPrintable(locale), seed)
-                    << locale << seed << QByteArray() << latin;
+                    << locale << seed << QByteArray() << latin << 0 << 200;
     }
     // Entries are ordered by the starts of their keys as long as those
     // differ; these tie far beyond them.
     const QByteArray words = "Lorem ipsum dolor sit amet, "_ba.repeated(110);
-    QTest::newRow("C tied for 3000 characters") << u"C"_s << 4u << words << latin;
-    QTest::newRow("en_US tied for 3000 characters") << u"en_US"_s << 4u << words << latin;
+    QTest::newRow("C tied for 3000 characters") << u"C"_s << 4u << words << latin << 0 << 200;
+    QTest::newRow("en_US tied for 3000 characters")
+            << u"en_US"_s << 4u << words << latin << 0 << 200;
     QTest::newRow("en_US differing only past the start")
-            << u"en_US"_s << 5u << "abcdefghij"_ba << latin;
+            << u"en_US"_s << 5u << "abcdefghij"_ba << latin << 0 << 200;
+    const QList<QByteArray> thai = {"\xE0\xB9\x80", "\xE0\xB8\x81", "\xE0\xB8\xB2", " "};
     QTest::newRow("th_TH leading vowel at the end decides")
-            << u"th_TH"_s << 6u << "\xE0\xB9\x80\xE0\xB8\x81\xE0\xB8\xA1"_ba.repeated(400)
-            << QList<QByteArray>{"\xE0\xB9\x80", "\xE0\xB8\x81", "\xE0\xB8\xB2", " "};
-    QTest::newRow("cs_CZ ch at the end decides") << u"cs_CZ"_s << 7u << "chrt "_ba.repeated(600)
-                                                 << QList<QByteArray>{"c", "h", "C", "H", "i"};
+            << u"th_TH"_s << 6u << "\xE0\xB9\x80\xE0\xB8\x81\xE0\xB8\xA1"_ba.repeated(400) << thai
+            << 0 << 200;
+    const QList<QByteArray> czech = {"c", "h", "C", "H", "i"};
+    QTest::newRow("cs_CZ ch at the end decides")
+            << u"cs_CZ"_s << 7u << "chrt "_ba.repeated(600) << czech << 0 << 200;
+    // Batches of more than 16 MB are worked on by two threads; the head
+    // makes runs of tied entries for both.
+    const QByteArray wide = "Lorem ipsum dolor sit amet, "_ba.repeated(1500);
+    const QList<QByteArray> heads = {"a", "b", "c", "\xC3\xA9"};
+    QTest::newRow("C batches of 17 MB") << u"C"_s << 8u << wide << heads << 1 << 420;
+    QTest::newRow("en_US batches of 17 MB") << u"en_US"_s << 9u << wide << heads << 1 << 420;
 }
 
 // Few distinct letters make many entries equal, which is where arrival order
@@ -197,16 +209,20 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     QFETCH(quint32, seed);
     QFETCH(QByteArray, stem);
     QFETCH(QList<QByteArray>, letters);
+    QFETCH(int, head);
+    QFETCH(int, perRound);
 
     QRandomGenerator random(seed);
+    const auto randomLetters = [&](int length) {
+        QByteArray text;
+        for (; length > 0; --length)
+            text += letters[random.bounded(int(letters.size()))];
+        return text;
+    };
     const auto randomEntries = [&](int count) {
         QList<QByteArray> entries;
-        for (int i = 0; i < count; ++i) {
-            QByteArray entry = stem;
-            for (int length = random.bounded(4); length > 0; --length)
-                entry += letters[random.bounded(int(letters.size()))];
-            entries << entry;
-        }
+        for (int i = 0; i < count; ++i)
+            entries << randomLetters(head) + stem + randomLetters(random.bounded(4));
         return entries;
     };
 
@@ -215,7 +231,7 @@ void tst_EntryList::batchMatchesOneByOneOnRandomLists()
     auto batched = std::make_unique<EntryList>(chosen);
     QList<QByteArray> added;
     for (int round = 0; round < 4; ++round) {
-        const QList<QByteArray> batch = randomEntries(200);
+        const QList<QByteArray> batch = randomEntries(perRound);
         for (const QByteArray &entry : batch)
             QVERIFY(single.Add(entry));
         // Every Open after the first adds to a copy of the list, which

@@ -69,10 +69,13 @@ private:
         qsizetype index;
     };
 
-    Entry makeEntry(const QByteArray &bytes);
-    int compare(Entry &a, Entry &b);
-    void sortTied(Entry *batch, std::vector<SortRecord>::iterator begin,
-                  std::vector<SortRecord>::iterator end);
+    static Entry makeEntry(collation::EntryCollator &collator, const QByteArray &bytes);
+    void makeEntries(const QList<QByteArray> &entries, Entry *made, bool twoThreads);
+    static int compare(collation::EntryCollator &collator, Entry &a, Entry &b);
+    void sortTiedRuns(Entry *batch, std::vector<SortRecord> &order, bool twoThreads);
+    static void sortTied(collation::EntryCollator &collator, Entry *batch,
+                         std::vector<SortRecord>::iterator begin,
+                         std::vector<SortRecord>::iterator end);
     size_t placeAfterEqual(Entry &entry, size_t listCount, size_t from = 0);
 
     QLocale m_locale;
