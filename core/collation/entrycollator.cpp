@@ -52,8 +52,15 @@ std::optional<int> compareAsciiHeads(QByteArrayView a, QByteArrayView b)
     const auto lower = [](uchar c) {
         return c >= 'A' && c <= 'Z' ? uchar(c + ('a' - 'A')) : c;
     };
+    // The bytes both begin with decide nothing, as long as they are ASCII.
+    const qsizetype same = commonPrefix(a, b);
+    uchar bits = 0;
+    for (const char byte : a.first(same))
+        bits |= uchar(byte);
+    if (bits >= 0x80)
+        return std::nullopt;
     const qsizetype size = std::min(a.size(), b.size());
-    for (qsizetype at = 0; at <= size; ++at) {
+    for (qsizetype at = same; at <= size; ++at) {
         const bool aEnded = at == a.size();
         const bool bEnded = at == b.size();
         // A text that ends where the other goes on, with ASCII or a letter
