@@ -26,11 +26,9 @@ long holdLimit()
     return limit && *limit ? std::strtol(limit, nullptr, 10) : DefaultHoldLimit;
 }
 
-} // namespace
-
-extern "C" ssize_t read(int fd, void *buffer, size_t size)
+// Waits while the marker exists, when `fd` is open on the held file.
+void holdIfAsked(int fd)
 {
-    static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
     const char *path = std::getenv("LEXIVORN_HOLD_FILE");
     const char *marker = std::getenv("LEXIVORN_HOLD_WHILE");
     if (path && marker && isSameFile(fd, path)) {
@@ -39,5 +37,27 @@ extern "C" ssize_t read(int fd, void *buffer, size_t size)
         for (long held = 0; held < limit && ::access(marker, F_OK) == 0; ++held)
             ::nanosleep(&millisecond, nullptr);
     }
+}
+
+} // namespace
+
+extern "C" ssize_t read(int fd, void *buffer, size_t size)
+{
+    static const auto next = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
+    holdIfAsked(fd);
     return next(fd, buffer, size);
+}
+
+// Large files are read in parts at their offsets.
+extern "C" ssize_t pread64(int fd, void *buffer, size_t size, off_t at)
+{
+    using PreadFunction = ssize_t (*)(int, void *, size_t, off_t);
+    static const auto next = reinterpret_cast<PreadFunction>(::dlsym(RTLD_NEXT, "pread64"));
+    holdIfAsked(fd);
+    return next(fd, buffer, size, at);
+}
+
+extern "C" ssize_t pread(int fd, void *buffer, size_t size, off_t at)
+{
+    return pread64(fd, buffer, size, at);
 }
