@@ -77,68 +77,66 @@ EntryList::Entry EntryList::makeEntry(collation::EntryCollator &collator, const 
     return entry;
 }
 
-// Makes the entries of `entries` into `made`, the second half of their
-// bytes on a second thread with `twoThreads`.
-void EntryList::makeEntries(const QList<QByteArray> &entries, Entry *made, bool twoThreads)
+// Does `work` on the items from 0 to `count`. With `twoThreads`, those
+// from the one where half of their total `weight` is reached go to a second
+// thread with a collator of its own.
+void EntryList::workInHalves(size_t count, const Weight &weight, bool twoThreads, const Work &work)
 {
-    const auto makeRange = [&](collation::EntryCollator &collator, qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i)
-            made[i] = makeEntry(collator, entries[i]);
-    };
-    const qsizetype count = entries.size();
     if (!twoThreads) {
-        makeRange(m_collator, 0, count);
+        work(m_collator, 0, count);
         return;
     }
-    const qsizetype bytes = bytesOf(entries);
-    qsizetype half = 0;
-    for (qsizetype firstBytes = 0; firstBytes < bytes / 2; ++half)
-        firstBytes += entries[half].size();
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i)
+        total += weight(i);
+    size_t half = 0;
+    for (size_t first = 0; first < total / 2; ++half)
+        first += weight(half);
     const auto first = [&] {
-        makeRange(m_collator, 0, half);
+        work(m_collator, 0, half);
     };
     const auto second = [&] {
         collation::EntryCollator collator(m_locale);
-        makeRange(collator, half, count);
+        work(collator, half, count);
     };
     runBoth(first, second);
 }
 
-// Orders each run of batch records whose starts tie, the runs of the second
-// half of such records on a second thread with `twoThreads`.
+// Makes the entries of `entries` into `made`, halves of their bytes on two
+// threads with `twoThreads`.
+void EntryList::makeEntries(const QList<QByteArray> &entries, Entry *made, bool twoThreads)
+{
+    const auto bytes = [&](size_t i) {
+        return size_t(entries[qsizetype(i)].size());
+    };
+    const auto makeRange = [&](collation::EntryCollator &collator, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            made[i] = makeEntry(collator, entries[qsizetype(i)]);
+    };
+    workInHalves(size_t(entries.size()), bytes, twoThreads, makeRange);
+}
+
+// Orders each run of batch records whose starts tie, halves of those
+// records on two threads with `twoThreads`.
 void EntryList::sortTiedRuns(Entry *batch, std::vector<SortRecord> &order, bool twoThreads)
 {
     std::vector<std::pair<size_t, size_t>> runs;
-    size_t tied = 0;
     for (size_t run = 0, end = 1; run < order.size(); run = end++) {
         while (end < order.size() && order[end].start == order[run].start)
             ++end;
-        if (end - run > 1) {
+        if (end - run > 1)
             runs.emplace_back(run, end);
-            tied += end - run;
-        }
     }
+    const auto records = [&](size_t i) {
+        return runs[i].second - runs[i].first;
+    };
     const auto sortRuns = [&](collation::EntryCollator &collator, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) {
             sortTied(collator, batch, order.begin() + qsizetype(runs[i].first),
                      order.begin() + qsizetype(runs[i].second));
         }
     };
-    if (!twoThreads) {
-        sortRuns(m_collator, 0, runs.size());
-        return;
-    }
-    size_t half = 0;
-    for (size_t firstTied = 0; firstTied < tied / 2; ++half)
-        firstTied += runs[half].second - runs[half].first;
-    const auto first = [&] {
-        sortRuns(m_collator, 0, half);
-    };
-    const auto second = [&] {
-        collation::EntryCollator collator(m_locale);
-        sortRuns(collator, half, runs.size());
-    };
-    runBoth(first, second);
+    workInHalves(runs.size(), records, twoThreads, sortRuns);
 }
 
 // Orders two entries by the starts of their keys, and where those tie, by

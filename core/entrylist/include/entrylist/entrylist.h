@@ -7,6 +7,7 @@
 #include <QList>
 #include <QLocale>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -70,6 +71,9 @@ private:
     };
 
     static Entry makeEntry(collation::EntryCollator &collator, const QByteArray &bytes);
+    using Weight = std::function<size_t(size_t item)>;
+    using Work = std::function<void(collation::EntryCollator &, size_t from, size_t to)>;
+    void workInHalves(size_t count, const Weight &weight, bool twoThreads, const Work &work);
     void makeEntries(const QList<QByteArray> &entries, Entry *made, bool twoThreads);
     static int compare(collation::EntryCollator &collator, Entry &a, Entry &b);
     void sortTiedRuns(Entry *batch, std::vector<SortRecord> &order, bool twoThreads);
