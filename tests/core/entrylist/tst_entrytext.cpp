@@ -58,8 +58,10 @@ void tst_EntryText::decode_data()
     QTest::newRow("long, UTF-8 then invalid late")
             << "0123456789abcd\xE2\x82\xAC 0123456789abcdef 0123456789 \xE9"_ba
             << u"0123456789abcdâ\u201A¬ 0123456789abcdef 0123456789 é"_s;
-    // Entries of 64 bytes and more are checked sixteen bytes at a time: each
-    // sequence across the border of two blocks, and cut by the entry's end.
+    // Entries of 64 bytes and more are checked sixteen bytes at a time, and
+    // of 256 and more thirty-two at a time, a half at a time where bytes
+    // move: each sequence across the border of two blocks, across the
+    // halves of a wide block, and cut by the entry's end.
     const struct
     {
         const char *name;
@@ -79,18 +81,21 @@ void tst_EntryText::decode_data()
             {"cut short", "\xF0\x9F\x98"_ba, u"ðŸ˜"_s},
             {"continuation after ASCII", "\x80"_ba, u"€"_s},
     };
-    const QByteArray ascii(63, '.');
-    for (const auto &sequence : sequences) {
-        QTest::addRow("long, %s across blocks", sequence.name) << ascii + sequence.bytes
-                        + 'z' << QString::fromLatin1(ascii) + sequence.text + u'z';
-        QTest::addRow("long, %s at the end", sequence.name) << ascii + '.'
-                        + sequence.bytes << QString::fromLatin1(ascii) + u'.' + sequence.text;
-        // The entry ends with a whole block: nothing is left for the padded
-        // tail, which must still see a sequence the end cuts short.
-        const QByteArray blocks = QByteArray(80 - sequence.bytes.size(), '.') + sequence.bytes;
-        QTest::addRow("long, %s ending the last whole block", sequence.name)
-                << blocks
-                << QString::fromLatin1(blocks.chopped(sequence.bytes.size())) + sequence.text;
+    for (const qsizetype first : {64, 256}) {
+        for (const auto &sequence : sequences) {
+            const auto row = [&](const char *where, qsizetype before, const QByteArray &after) {
+                const QByteArray ascii(before, '.');
+                QTest::addRow("%lld bytes, %s %s", qlonglong(first), sequence.name, where)
+                        << ascii + sequence.bytes + after
+                        << QString::fromLatin1(ascii) + sequence.text + QString::fromLatin1(after);
+            };
+            row("across blocks", first - 1, "z"_ba);
+            row("across the halves of a block", first + 15, "z"_ba);
+            row("at the end", first, QByteArray());
+            // The entry ends with a whole block: nothing is left for the
+            // padded tail, which must still see a sequence the end cuts short.
+            row("ending the last whole block", first + 32 - sequence.bytes.size(), QByteArray());
+        }
     }
 }
 
