@@ -8,7 +8,7 @@
 
 #if defined(Q_PROCESSOR_X86_64) && (defined(Q_CC_GNU) || defined(Q_CC_CLANG))
 #include <immintrin.h>
-#define HAVE_SSSE3_CHECK 1
+#define HAVE_BLOCK_CHECK 1
 #endif
 
 namespace collation {
@@ -81,7 +81,7 @@ const unsigned char *skipAscii(const unsigned char *at, const unsigned char *end
     return at;
 }
 
-#ifdef HAVE_SSSE3_CHECK
+#ifdef HAVE_BLOCK_CHECK
 
 // What may not follow what in UTF-8, one bit for each fault. A pair of bytes
 // is looked up by the first byte's top and bottom four bits and the second
@@ -277,11 +277,11 @@ const bool hasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 // not UTF-8 anywhere makes all of it Windows-1252.
 EntryEncoding entryEncoding(QByteArrayView bytes)
 {
-#ifdef HAVE_SSSE3_CHECK
+#ifdef HAVE_BLOCK_CHECK
     // Below a few blocks the check byte by byte ends as soon. Entries of a
-    // few hundred bytes and more take blocks twice as wide where they can;
-    // those between stay with SSSE3, which gains them little less, and so
-    // is still used, and tested, on processors that have AVX2.
+    // few hundred bytes and more are checked in blocks twice as wide where
+    // the processor has AVX2; those between stay with SSSE3, so that both
+    // are used, and tested, on such processors.
     if (bytes.size() >= 256 && hasAvx2)
         return entryEncodingByAvx2(bytes);
     if (bytes.size() >= 64 && hasSsse3)
