@@ -70,12 +70,14 @@ void *operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void *memory) noexcept
+// Kept out of line: inlined where the memory was allocated, GCC 14 takes
+// their free() for one that does not match operator new.
+[[gnu::noinline]] void operator delete(void *memory) noexcept
 {
     std::free(memory);
 }
 
-void operator delete(void *memory, std::size_t) noexcept
+[[gnu::noinline]] void operator delete(void *memory, std::size_t) noexcept
 {
     std::free(memory);
 }
